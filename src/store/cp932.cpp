@@ -1,0 +1,105 @@
+#include "store/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+// Runs iconv over the whole input; on failure reports the offset of the
+// offending input byte.
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
+                                   size_t* badOffset) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  std::vector<char> buf(in.size() * 3 + 16);
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  bool ok = true;
+  while (inLeft > 0) {
+    char* outPtr = buf.data();
+    size_t outLeft = buf.size();
+    size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buf.data(), outPtr - buf.data());
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      ok = false;
+      break;
+    }
+    if (r > 0) {  // irreversible conversions are not allowed
+      ok = false;
+      break;
+    }
+  }
+  if (ok) {
+    char* outPtr = buf.data();
+    size_t outLeft = buf.size();
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buf.data(), outPtr - buf.data());
+  }
+  iconv_close(cd);
+  if (!ok) {
+    if (badOffset) *badOffset = in.size() - inLeft;
+    return std::nullopt;
+  }
+  return out;
+}
+
+size_t Utf8Length(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 1;
+}
+
+}  // namespace
+
+std::optional<std::string> EncodeCp932(std::string_view utf8, std::string* badChar) {
+  size_t bad = 0;
+  std::optional<std::string> r = Convert("CP932", "UTF-8", utf8, &bad);
+  if (!r && badChar) {
+    size_t n = bad < utf8.size() ? Utf8Length(static_cast<unsigned char>(utf8[bad])) : 0;
+    *badChar = std::string(utf8.substr(bad, n));
+  }
+  return r;
+}
+
+std::optional<std::string> DecodeCp932(std::string_view bytes) {
+  return Convert("UTF-8", "CP932", bytes, nullptr);
+}
+
+bool CanStoreText(std::string_view utf8, std::string* badChar) {
+  return EncodeCp932(utf8, badChar).has_value();
+}
+
+std::string UnstorableTextMessage(std::string_view utf8, std::string_view badChar) {
+  std::string m = "「";
+  m += utf8;
+  m += "」には、データファイルに保存できない文字";
+  if (!badChar.empty()) {
+    m += "「";
+    m += badChar;
+    m += "」";
+  }
+  m += "が含まれています。\nこの文字を別の文字に置き換えて下さい。";
+  return m;
+}
+
+std::string ReplaceQuotes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '"') {
+      out += "\xEF\xBC\x82";  // ＂
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace kelvora

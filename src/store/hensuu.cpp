@@ -1,0 +1,22 @@
+#include "store/hensuu.h"
+
+namespace kelvora {
+
+std::string TableFullMessage() {
+  return "データの件数が上限（32767件）に達しているため、これ以上追加できません。\n"
+         "不要なデータを削除してから、もう一度行って下さい。";
+}
+
+void hensuu::Reset() {
+  BaiyoTable.Clear();
+  ParaTable.Clear();
+  TionTable.Clear();
+  SuiteiTable.Clear();
+  HojyoTable.Clear();
+  BaiyoCurrent = ParaCurrent = TionCurrent = SuiteiCurrent = HojyoCurrent = 0;
+  WindowCascadeOffset = 0;
+  DeleteKind = 0;
+  PrintKind = 0;
+}
+
+}  // namespace kelvora
