@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -203,6 +204,49 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
     store.HojyoCurrent = 1;
   }
   store.WindowCascadeOffset = 0;
+  return messages;
+}
+
+namespace {
+template <typename R>
+void ReadOne(Table<R>& table, const fs::path& dir, const char* name, FileMessages& messages) {
+  table.Clear();
+  fs::path path = dir / name;
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return;
+  std::string bytes, reason;
+  if (!ReadWhole(path, bytes, reason)) {
+    messages.push_back("データファイル「" + path.string() + "」を読み込めませんでした。\n理由: " +
+                       reason);
+    return;
+  }
+  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
+  size_t usable = std::min(read.records.size(), static_cast<size_t>(kMaxRecords));
+  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
+  if (!read.ok) {
+    messages.push_back("データファイル「" + path.string() + "」の" + std::to_string(read.badLine) +
+                       "行目を読み込めませんでした（" + read.reason + "）。");
+  } else if (usable < read.records.size()) {
+    messages.push_back("データファイル「" + path.string() + "」の" +
+                       std::to_string(kMaxRecords + 1) +
+                       "行目を読み込めませんでした（データの件数が上限（32767件）を超えています）。");
+  }
+}
+}  // namespace
+
+FileMessages ReadDataFiles(hensuu& store, const fs::path& dataDir) {
+  FileMessages messages;
+  store.Reset();
+  std::error_code ec;
+  if (!fs::is_directory(dataDir, ec)) {
+    messages.push_back("データフォルダ「" + dataDir.string() + "」がありません。");
+    return messages;
+  }
+  ReadOne(store.BaiyoTable, dataDir, kBaiyoFile, messages);
+  ReadOne(store.ParaTable, dataDir, kParaFile, messages);
+  ReadOne(store.TionTable, dataDir, kTionFile, messages);
+  ReadOne(store.SuiteiTable, dataDir, kSuiteiFile, messages);
+  ReadOne(store.HojyoTable, dataDir, kHojyoFile, messages);
   return messages;
 }
 

@@ -29,6 +29,12 @@ using FileMessages = std::vector<std::string>;
 FileMessages LoadDataFiles(hensuu& store, const std::filesystem::path& dataDir,
                            const std::string& stamp = std::string());
 
+// Reads the five files of a folder into the tables without changing anything
+// on disk (no folder, no empty files, no .bak copies). A missing file reads as
+// an empty table. Returns a message per file that could not be read whole;
+// the records before the problem are kept.
+FileMessages ReadDataFiles(hensuu& store, const std::filesystem::path& dataDir);
+
 // Writes all five files. Each file is written to a temporary file in the same
 // folder and renamed over the old one, so a failure leaves the old file (and
 // every .bak copy) as it was.

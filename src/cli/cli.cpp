@@ -1,0 +1,575 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "cli/json.h"
+#include "kinetics/estimation.h"
+#include "kinetics/fit_driver.h"
+#include "kinetics/model_kind.h"
+#include "store/data_files.h"
+#include "store/grid_text.h"
+#include "store/number_text.h"
+#include "store/record_line.h"
+
+namespace kelvora {
+namespace {
+
+const char* kUsage =
+    "使い方: kelvora-cli <コマンド> [オプション]\n"
+    "\n"
+    "コマンド:\n"
+    "  fit TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
+    "      培養試験の表（TAB区切り、1行目に培養温度、1列目に培養日数）からパラメータを算出します。\n"
+    "  fit-field TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
+    "      ほ場埋設の表（年/月/日、地温、無機化量）からパラメータを算出します。\n"
+    "  estimate SERIES --model M --params p1,p2,... --std-temp TS [--from DATE] [--to DATE]\n"
+    "      地温の表（年/月/日、地温）から無機化量を推定します。\n"
+    "  dump DIR\n"
+    "      データフォルダの5つのファイルを JSON（UTF-8）で出力します。\n"
+    "\n"
+    "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
+    "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n";
+
+const char* kFitHelp =
+    "使い方: kelvora-cli fit TABLE --std-temp TS [--fertilizer] [--name NAME] "
+    "[--initial M=v1,v2,...]...\n"
+    "\n"
+    "TABLE は培養結果の表（UTF-8、セルは TAB 区切り、行は LF・CR LF・CR のいずれか区切り）。\n"
+    "1行目: 「培養日数」と最大3つの培養温度。2行目以降: 培養日数と各温度の窒素無機化量。\n"
+    "\n"
+    "  --std-temp TS    標準温度（℃）\n"
+    "  --fertilizer     被覆肥料として算出（既定は土壌）\n"
+    "  --name NAME      土壌名（肥料名）\n"
+    "  --initial M=...  モデル M（土壌 1〜3、被覆肥料 4〜5）の初期値を指定し、そのモデルの\n"
+    "                   初期値の探索を省きます（「初期値の変更」→「再計算」と同じ）\n"
+    "\n"
+    "結果は JSON で標準出力へ。表や標準温度に誤りがあるときは終了コード 2、\n"
+    "モデルの解が求まらないときは終了コード 3。\n";
+
+const char* kFitFieldHelp =
+    "使い方: kelvora-cli fit-field TABLE --std-temp TS [--fertilizer] [--name NAME] "
+    "[--initial M=v1,v2,...]...\n"
+    "\n"
+    "TABLE はほ場埋設の表（UTF-8、TAB 区切り）。1行目は見出し、2行目以降は\n"
+    "年/月/日、その日の地温（℃）、その日に測った無機化量（測っていない日は空欄）。\n"
+    "オプションと出力は fit と同じです。\n";
+
+const char* kEstimateHelp =
+    "使い方: kelvora-cli estimate SERIES --model M --params p1,p2,... --std-temp TS "
+    "[--from DATE] [--to DATE]\n"
+    "\n"
+    "SERIES は地温の表（UTF-8、TAB 区切り）。1行目は見出し、2行目以降は年/月/日と地温（℃）。\n"
+    "  --model M        モデル番号 1〜6\n"
+    "  --params ...     パラメータ（モデル 1,4: 4個、2,3: 7個、5: 5個、6: 6個）\n"
+    "  --std-temp TS    標準温度（℃）\n"
+    "  --from, --to     推定する期間（表の年/月/日と同じ文字で指定）\n"
+    "\n"
+    "結果は JSON で標準出力へ。入力に誤りがあるときは終了コード 2。\n";
+
+const char* kDumpHelp =
+    "使い方: kelvora-cli dump DIR\n"
+    "\n"
+    "データフォルダ DIR の BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, Hojyo.txt を\n"
+    "読み、JSON（UTF-8）で標準出力へ出力します。フォルダの中身は変更しません。\n"
+    "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n";
+
+struct UsageError {
+  std::string message;
+};
+
+bool ReadInput(const std::string& path, std::string& text, std::ostream& err) {
+  if (path == "-") {
+    std::ostringstream ss;
+    ss << std::cin.rdbuf();
+    text = ss.str();
+    return true;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    err << "ファイル「" << path << "」を開けません。\n";
+    return false;
+  }
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  text = ss.str();
+  return true;
+}
+
+// A table copied from a spreadsheet: rows separated by LF, CR LF or CR, cells
+// by TAB. A final line break ends the last row.
+std::vector<std::vector<std::string>> ParseTable(std::string text) {
+  if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  std::vector<std::vector<std::string>> rows;
+  std::string line;
+  auto flush = [&](bool force) {
+    if (!force && line.empty()) return;
+    std::vector<std::string> cells;
+    std::string cell;
+    for (char c : line) {
+      if (c == '\t') {
+        cells.push_back(cell);
+        cell.clear();
+      } else {
+        cell.push_back(c);
+      }
+    }
+    cells.push_back(cell);
+    rows.push_back(cells);
+    line.clear();
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      flush(true);
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line.push_back(c);
+    }
+  }
+  flush(false);
+  return rows;
+}
+
+GridTable ToGrid(const std::vector<std::vector<std::string>>& rows, int minRows, int cols) {
+  GridTable g(std::max(minRows, static_cast<int>(rows.size())), cols);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c) {
+      g.Cell(static_cast<int>(r), static_cast<int>(c)) = rows[r][c];
+    }
+  }
+  return g;
+}
+
+std::vector<std::string> SplitComma(const std::string& s) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == ',') {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(c);
+    }
+  }
+  out.push_back(cur);
+  return out;
+}
+
+// Options of one command: flags without a value and options with one (which
+// may repeat).
+struct Options {
+  std::vector<std::string> positional;
+  std::map<std::string, std::vector<std::string>> values;
+  std::map<std::string, bool> flags;
+  bool help = false;
+};
+
+Options ParseOptions(const std::vector<std::string>& args, size_t from,
+                     const std::vector<std::string>& valueNames,
+                     const std::vector<std::string>& flagNames) {
+  Options o;
+  for (size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-' && a != "-") {
+      std::string name = a, value;
+      bool hasValue = false;
+      size_t eq = a.find('=');
+      if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        hasValue = true;
+      }
+      if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
+        if (hasValue) throw UsageError{"オプション " + name + " に値は付けられません。"};
+        o.flags[name] = true;
+        continue;
+      }
+      if (std::find(valueNames.begin(), valueNames.end(), name) == valueNames.end()) {
+        throw UsageError{"不明なオプションです: " + a};
+      }
+      if (!hasValue) {
+        if (i + 1 >= args.size()) throw UsageError{"オプション " + name + " に値がありません。"};
+        value = args[++i];
+      }
+      o.values[name].push_back(value);
+      continue;
+    }
+    o.positional.push_back(a);
+  }
+  return o;
+}
+
+std::string Single(const Options& o, const std::string& name) {
+  auto it = o.values.find(name);
+  if (it == o.values.end()) return std::string();
+  if (it->second.size() > 1) throw UsageError{"オプション " + name + " が2回以上指定されています。"};
+  return it->second.front();
+}
+
+// ---- fit -------------------------------------------------------------------
+
+class CliHost : public FitHost {
+ public:
+  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
+  FailedFitAnswer ModelFailed(FitSession&, int16_t model) override {
+    failedModel = model;
+    return FailedFitAnswer::Cancel;
+  }
+  int16_t failedModel = 0;
+};
+
+std::string JsonSingles(const std::vector<float>& v) {
+  std::string s = "[";
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (i) s += ", ";
+    s += JsonSingle(v[i]);
+  }
+  return s + "]";
+}
+
+std::string JsonRecord(const ParaRecord& r) {
+  std::string s = "{\"SoilName\": " + JsonString(r.SoilName) +
+                  ", \"ModelNo\": " + std::to_string(r.ModelNo);
+  for (int i = 0; i < 7; ++i) {
+    s += ", \"Param" + std::to_string(i + 1) + "\": " + JsonSingle(r.Param[i]);
+  }
+  s += ", \"Aic\": " + JsonSingle(r.Aic) + ", \"Rss\": " + JsonSingle(r.Rss) +
+       ", \"IsManual\": " + JsonBool(r.IsManual) + ", \"StdTemp\": " + JsonSingle(r.StdTemp) + "}";
+  return s;
+}
+
+std::string JsonCell(const std::optional<CellValue>& v) {
+  if (!v) return "null";
+  return v->isSingle ? JsonSingle(static_cast<float>(v->value)) : JsonDouble(v->value);
+}
+
+std::string JsonObserved(const std::variant<std::monostate, std::string, float>& o) {
+  if (const auto* text = std::get_if<std::string>(&o)) {
+    std::optional<double> d = ParseDouble(*text);
+    return d ? JsonDouble(*d) : "null";
+  }
+  if (const auto* f = std::get_if<float>(&o)) return JsonSingle(*f);
+  return "null";
+}
+
+int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out,
+           std::ostream& err) {
+  Options o = ParseOptions(args, 1, {"--std-temp", "--name", "--initial"}, {"--fertilizer"});
+  if (o.help) {
+    out << (field ? kFitFieldHelp : kFitHelp);
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"表のファイルを1つ指定して下さい。"};
+  if (!o.values.count("--std-temp")) throw UsageError{"--std-temp で標準温度を指定して下さい。"};
+  std::string text;
+  if (!ReadInput(o.positional[0], text, err)) return 2;
+
+  FitRequest request;
+  auto rows = ParseTable(text);
+  const int cols = field ? 3 : 4;
+  for (const auto& row : rows) {
+    if (static_cast<int>(row.size()) > cols) {
+      err << "表の列が多すぎます（" << cols << "列まで）。\n";
+      return 2;
+    }
+  }
+  if (!field && rows.size() > 100) {
+    err << "表の行が多すぎます（見出しを含めて100行まで）。\n";
+    return 2;
+  }
+  request.grid = ToGrid(rows, field ? 2 : 100, cols);
+  request.sampleName = Single(o, "--name");
+  request.standardTemp = Single(o, "--std-temp");
+  request.fertilizer = o.flags.count("--fertilizer") > 0;
+
+  // Given initial values replace the grid search of their model.
+  std::map<int16_t, std::vector<float>> given;
+  auto it = o.values.find("--initial");
+  if (it != o.values.end()) {
+    for (const std::string& spec : it->second) {
+      size_t eq = spec.find('=');
+      std::optional<double> m = eq == std::string::npos ? std::nullopt
+                                                        : ParseDouble(spec.substr(0, eq));
+      int16_t model = m ? static_cast<int16_t>(*m) : 0;
+      bool ofMaterial = request.fertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
+      if (!m || *m != model || !ofMaterial) {
+        throw UsageError{"--initial " + spec + ": モデル番号は" +
+                         (request.fertilizer ? "4か5" : "1〜3") + "で指定して下さい。"};
+      }
+      std::vector<std::string> parts = SplitComma(spec.substr(eq + 1));
+      if (static_cast<int>(parts.size()) != FittedParamCount(model)) {
+        throw UsageError{"--initial " + spec + ": " + ModelName(model) + "の初期値は" +
+                         std::to_string(FittedParamCount(model)) + "個です。"};
+      }
+      std::vector<float> values;
+      for (const std::string& p : parts) {
+        std::optional<float> v = ParseSingle(p);
+        if (!v) throw UsageError{"--initial " + spec + ": 「" + p + "」は数字ではありません。"};
+        values.push_back(*v);
+      }
+      given[model] = values;
+    }
+  }
+
+  FitSession s;
+  hensuu store;
+  CliHost host;
+  std::optional<std::string> message =
+      field ? PrepareFieldFit(s, request) : PrepareLabFit(s, request);
+  if (message) {
+    err << *message << "\n";
+    return 2;
+  }
+  for (int16_t m : MaterialModels(s.material)) {
+    if (CandidateGrid(m).empty()) continue;
+    auto g = given.find(m);
+    std::vector<float> values = g != given.end() ? g->second : InitialGridSearch(s, m);
+    s.params[m] = values;
+    s.initialParams[m] = values;
+  }
+  FitAllResult result = FitAllModels(s, store, &host);
+
+  int16_t observations = s.obsCount;
+  if (!field) {
+    observations = static_cast<int16_t>(s.colObsCount[1] + s.colObsCount[2] + s.colObsCount[3]);
+  }
+  const bool ok = result.outcome == FitOutcome::Completed;
+  std::ostringstream json;
+  json << "{\"material\": "
+       << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
+       << ", \"source\": " << JsonString(field ? "field" : "laboratory")
+       << ", \"observations\": " << observations << ", \"models\": [";
+  bool first = true;
+  for (int16_t m : MaterialModels(s.material)) {
+    bool failed = !ok && m == host.failedModel;
+    bool done = ok || (m < host.failedModel);
+    if (!done && !failed) continue;
+    if (!first) json << ", ";
+    first = false;
+    std::vector<float> params = s.params[m];
+    if (failed) {
+      params.clear();
+      for (double v : s.paramVec) params.push_back(static_cast<float>(v));
+    }
+    json << "{\"model\": " << m << ", \"name\": " << JsonString(ModelName(m))
+         << ", \"initial\": " << JsonSingles(s.initialParams[m])
+         << ", \"params\": " << JsonSingles(params)
+         << ", \"rss\": " << JsonSingle(failed ? s.bestRss : s.rss[m])
+         << ", \"aic\": " << (failed ? std::string("null") : JsonSingle(s.aic[m]))
+         << ", \"sweeps\": " << s.sweeps[m] << ", \"ok\": " << JsonBool(!failed) << "}";
+  }
+  json << "]";
+  if (ok) {
+    json << ", \"best\": " << s.currentModel;
+    json << ", \"record\": " << JsonRecord(store.ParaTable(store.ParaCount()));
+    json << ", \"chart\": [";
+    for (size_t i = 0; i < s.chartTable.size(); ++i) {
+      const ChartRow& r = s.chartTable[i];
+      if (i) json << ", ";
+      json << "[" << JsonCell(r.adjTime) << ", " << JsonCell(r.calc) << ", "
+           << JsonObserved(r.observed) << "]";
+    }
+    json << "]";
+  }
+  json << "}\n";
+  out << json.str();
+  if (!ok) {
+    err << ModelName(host.failedModel) << ": パラメータの解が求まりませんでした\n"
+        << "--initial " << host.failedModel
+        << "=値1,値2,... でこのモデルの初期値を変えて、もう一度実行して下さい。\n";
+    return 3;
+  }
+  return 0;
+}
+
+// ---- estimate --------------------------------------------------------------
+
+int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(args, 1, {"--model", "--params", "--std-temp", "--from", "--to"}, {});
+  if (o.help) {
+    out << kEstimateHelp;
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"地温の表のファイルを1つ指定して下さい。"};
+  for (const char* required : {"--model", "--params", "--std-temp"}) {
+    if (!o.values.count(required)) throw UsageError{std::string(required) + " を指定して下さい。"};
+  }
+  std::optional<double> m = ParseDouble(Single(o, "--model"));
+  if (!m || *m != static_cast<int16_t>(*m) || !IsValidModel(static_cast<int16_t>(*m))) {
+    err << "モデル番号は1〜6で指定して下さい。\n";
+    return 2;
+  }
+  const int16_t model = static_cast<int16_t>(*m);
+  ParaRecord para;
+  para.ModelNo = model;
+  std::vector<std::string> parts = SplitComma(Single(o, "--params"));
+  if (static_cast<int>(parts.size()) != RecordParamCount(model)) {
+    err << ModelName(model) << "のパラメータは" << RecordParamCount(model) << "個です（"
+        << parts.size() << "個指定されました）。\n";
+    return 2;
+  }
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::optional<float> v = ParseSingle(parts[i]);
+    if (!v) {
+      err << "パラメータ「" << parts[i] << "」が数字ではありません。\n";
+      return 2;
+    }
+    para.Param[i] = *v;
+  }
+  std::optional<float> ts = ParseSingle(Single(o, "--std-temp"));
+  if (!ts) {
+    err << "標準温度に数字を記入して下さい\n";
+    return 2;
+  }
+  para.StdTemp = *ts;
+
+  std::string text;
+  if (!ReadInput(o.positional[0], text, err)) return 2;
+  auto rows = ParseTable(text);
+  SeriesDays days;
+  days.seriesDays = std::max(0, static_cast<int>(rows.size()) - 1);
+  days.seriesDates.assign(days.seriesDays + 1, std::string());
+  days.seriesTemps.assign(days.seriesDays + 1, std::string());
+  for (int d = 1; d <= days.seriesDays; ++d) {
+    if (!rows[d].empty()) days.seriesDates[d] = rows[d][0];
+    if (rows[d].size() > 1) days.seriesTemps[d] = rows[d][1];
+  }
+  auto findDate = [&](const std::string& date) {
+    for (int d = 1; d <= days.seriesDays; ++d) {
+      if (days.seriesDates[d] == date) return d;
+    }
+    return 0;
+  };
+  int from = 1, to = days.seriesDays;
+  for (const char* name : {"--from", "--to"}) {
+    std::string date = Single(o, name);
+    if (date.empty()) continue;
+    int d = findDate(date);
+    if (d == 0) {
+      err << "日付「" << date << "」が地温の表にありません。\n";
+      return 2;
+    }
+    (std::string(name) == "--from" ? from : to) = d;
+  }
+  if (from > to) {
+    err << "開始日が終了日より後になっています。\n";
+    return 2;
+  }
+  days = CutSeries(days, from, to);
+  for (int d = 1; d <= days.seriesDays; ++d) {
+    if (!days.seriesTemps[d].empty() && !IsNumber(days.seriesTemps[d])) {
+      err << days.seriesDates[d] << " の地温「" << days.seriesTemps[d]
+          << "」が数字ではありません。\n";
+      return 2;
+    }
+  }
+  EstimateResult result = EstimateSeries(para, days.seriesTemps, days.seriesDays);
+  if (!result.ok) {
+    err << result.message << "\n";
+    return 2;
+  }
+  std::ostringstream json;
+  json << "{\"model\": " << model << ", \"unit\": " << JsonString(AmountUnitHeader(model))
+       << ", \"rows\": [";
+  for (int d = 1; d <= days.seriesDays; ++d) {
+    if (d > 1) json << ", ";
+    const std::optional<double>& a = result.dayAmounts[d];
+    json << "[" << JsonString(days.seriesDates[d]) << ", " << (a ? JsonDouble(*a) : "null")
+         << ", " << JsonString(a ? FormatFixed(*a, 2) : std::string()) << "]";
+  }
+  json << "]}\n";
+  out << json.str();
+  return 0;
+}
+
+// ---- dump ------------------------------------------------------------------
+
+template <typename R>
+void DumpTable(std::ostream& json, const char* table, const char* file, const Table<R>& t) {
+  json << JsonString(table) << ": {\"file\": " << JsonString(file) << ", \"count\": " << t.Count()
+       << ", \"records\": [";
+  const std::vector<std::string>& names = RecordFieldNames<R>();
+  for (size_t i = 0; i < t.Rows().size(); ++i) {
+    if (i) json << ", ";
+    std::vector<FieldValue> fields = ToFields(t.Rows()[i]);
+    json << "{";
+    for (size_t k = 0; k < fields.size(); ++k) {
+      if (k) json << ", ";
+      json << JsonString(names[k]) << ": ";
+      const FieldValue& f = fields[k];
+      if (const auto* s = std::get_if<std::string>(&f)) {
+        json << JsonString(*s);
+      } else if (const auto* n = std::get_if<int16_t>(&f)) {
+        json << *n;
+      } else if (const auto* v = std::get_if<float>(&f)) {
+        json << JsonSingle(*v);
+      } else {
+        json << JsonBool(std::get<bool>(f));
+      }
+    }
+    json << "}";
+  }
+  json << "]}";
+}
+
+int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(args, 1, {}, {});
+  if (o.help) {
+    out << kDumpHelp;
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"データフォルダを1つ指定して下さい。"};
+  hensuu store;
+  FileMessages messages = ReadDataFiles(store, o.positional[0]);
+  std::ostringstream json;
+  json << "{";
+  DumpTable(json, "BaiyoTable", kBaiyoFile, store.BaiyoTable);
+  json << ", ";
+  DumpTable(json, "ParaTable", kParaFile, store.ParaTable);
+  json << ", ";
+  DumpTable(json, "TionTable", kTionFile, store.TionTable);
+  json << ", ";
+  DumpTable(json, "SuiteiTable", kSuiteiFile, store.SuiteiTable);
+  json << ", ";
+  DumpTable(json, "HojyoTable", kHojyoFile, store.HojyoTable);
+  json << "}\n";
+  out << json.str();
+  for (const std::string& m : messages) err << m << "\n";
+  return messages.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.empty()) {
+      err << kUsage;
+      return 2;
+    }
+    const std::string& cmd = args[0];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+      out << kUsage;
+      return 0;
+    }
+    if (cmd == "fit") return RunFit(args, false, out, err);
+    if (cmd == "fit-field") return RunFit(args, true, out, err);
+    if (cmd == "estimate") return RunEstimate(args, out, err);
+    if (cmd == "dump") return RunDump(args, out, err);
+    err << "不明なコマンドです: " << cmd << "\n\n" << kUsage;
+    return 2;
+  } catch (const UsageError& e) {
+    err << e.message << "\n（kelvora-cli " << (args.empty() ? "" : args[0])
+        << " --help で使い方を表示します）\n";
+    return 2;
+  }
+}
+
+}  // namespace kelvora

@@ -1,0 +1,50 @@
+// Temperature-adjusted time, the model curves and the normal distribution
+// used by the Gaussian lag correction.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kelvora {
+
+constexpr double kGasConstant = 1.987;          // cal/mol/K
+constexpr int kKelvinOffset = 273;              // T + 273, Ts + 273
+constexpr double kDensityConstant = 6.2831852;  // NormalDensity divides by its root
+constexpr int kSimpsonIntervals = 50;
+
+// Days at the standard temperature Ts equivalent to one day at T:
+// exp(E (T - Ts) / (R (T + 273) (Ts + 273))), evaluated step by step in double
+// precision with Ts + 273 formed in single precision. May return inf or NaN
+// (for T = -273, Ts = -273 or an overflowing exponent); see the checked form.
+double ArrheniusFactor(double E, double T, float Ts);
+
+// The same; false when the evaluation meets a division by zero or an overflow
+// (an arithmetic error of the fit).
+bool ArrheniusFactorChecked(double E, double T, float Ts, double& factor);
+
+// Adjusted time at a constant temperature: day x ArrheniusFactor.
+double AdjustedTime(float day, double E, double T, float Ts);
+
+double NormalDensity(double u);
+// Area under the density from 0 to |z|: composite Simpson rule, 50 intervals.
+double NormalArea(double z);
+double NormalCdf(double z);
+// The same; false when z is not finite or z x z overflows.
+bool NormalCdfChecked(double z, double& cdf);
+
+// Rounds to the nearest integer, halves to the even one (2.5 -> 2, 3.5 -> 4),
+// as the Gaussian model counts its daily terms.
+double RoundHalfEven(double v);
+
+// Model value N for the model's parameter vector `p` (Part of a ParaRecord's
+// slots; for model 6 the six values Ea1, k, No, TAU, Ea2, sigma) and the
+// adjusted times it needs: t1 = t(first activation energy), t2 = t(second);
+// for model 6, t1 is the corrected time tk.
+double ModelCurve(int16_t model, const std::vector<double>& p, double t1, double t2 = 0);
+
+// Corrected time tk of the Gaussian model at a constant temperature T on
+// incubation day `day` (terms i = 0 ... round-half-even(day)).
+double GaussCorrectedTime(double Ea1, double Ea2, double tau, double sigma, double T, float Ts,
+                          float day);
+
+}  // namespace kelvora

@@ -1,0 +1,179 @@
+#include "kinetics/fit_driver.h"
+
+#include <algorithm>
+
+#include "kinetics/lab_table.h"
+#include "store/cp932.h"
+#include "store/number_text.h"
+
+namespace kelvora {
+namespace {
+
+const char* kNoData = "培養結果を記入して下さい";
+const char* kNoTemperature = "表の１行目に培養温度を記入して下さい";
+const char* kTemperatureNotNumber = "表の１行目の培養温度に数字を記入して下さい";
+const char* kMissingDay = "表の１列目に培養日数をすべて記入して下さい";
+const char* kNotNumber = "表に数字を記入して下さい";
+const char* kNoStandardTemp = "標準温度を記入して下さい";
+const char* kStandardTempNotNumber = "標準温度に数字を記入して下さい";
+
+// The standard temperature box; nothing when it holds a number.
+std::optional<std::string> CheckStandardTemp(const std::string& text) {
+  if (text.empty()) return std::string(kNoStandardTemp);
+  if (!IsNumber(text)) return std::string(kStandardTempNotNumber);
+  return std::nullopt;
+}
+
+// The name goes into a ParaRecord and so into a data file.
+std::optional<std::string> CheckName(const std::string& name) {
+  std::string bad;
+  if (!CanStoreText(name, &bad)) return UnstorableTextMessage(name, bad);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request) {
+  GridTable& g = request.grid;
+  if (g.Rows() < 2 || g.Cols() < 4) g.Resize(std::max(g.Rows(), 100), std::max(g.Cols(), 4));
+  IncubationTableShape shape = CleanIncubationTable(g);
+  const auto& colRows = shape.colRows;
+  if (colRows[1] == 0 && colRows[2] == 0 && colRows[3] == 0) return std::string(kNoData);
+
+  // Each failing check replaces the pending message; the last one is shown.
+  std::string pending;
+  bool headerEmpty = false, headerNotNumber = false;
+  for (int c = 1; c <= 3; ++c) {
+    if (g.Cell(0, c).empty()) {
+      headerEmpty = true;
+    } else if (!IsNumber(g.Cell(0, c))) {
+      headerNotNumber = true;
+    }
+  }
+  if (headerEmpty) {
+    pending = kNoTemperature;
+  } else if (headerNotNumber) {
+    pending = kTemperatureNotNumber;
+  }
+  std::array<int16_t, 4> colObsCount{};
+  for (int c = 1; c <= 3; ++c) {
+    for (int r = 1; r <= colRows[c]; ++r) {
+      if (!g.Cell(r, c).empty()) ++colObsCount[c];
+    }
+  }
+  const int16_t rowCount = std::max({colRows[1], colRows[2], colRows[3]});
+  int firstEmptyDay = 1;
+  while (firstEmptyDay < g.Rows() && !g.Cell(firstEmptyDay, 0).empty()) ++firstEmptyDay;
+  if (firstEmptyDay - 1 < rowCount) pending = kMissingDay;
+  for (int c = 0; c <= 3; ++c) {
+    for (int r = 1; r <= rowCount; ++r) {
+      const std::string& cell = g.Cell(r, c);
+      if (!cell.empty() && !IsNumber(cell)) {
+        pending = kNotNumber;
+        break;
+      }
+    }
+  }
+  if (!pending.empty()) return pending;
+  if (auto m = CheckStandardTemp(request.standardTemp)) return m;
+  if (auto m = CheckName(request.sampleName)) return m;
+
+  // Every check passed: capture.
+  s.source = FitSource::Laboratory;
+  s.colRows = colRows;
+  s.colObsCount = colObsCount;
+  s.rowCount = rowCount;
+  s.dayList.assign(rowCount + 1, 0.0f);
+  for (int r = 1; r <= rowCount; ++r) s.dayList[r] = *ParseSingle(g.Cell(r, 0));
+  for (int c = 1; c <= 3; ++c) {
+    s.observed[c].assign(colRows[c] + 1, std::string());
+    for (int r = 1; r <= colRows[c]; ++r) s.observed[c][r] = g.Cell(r, c);
+    s.tempText[c] = g.Cell(0, c);
+  }
+  s.sampleName = request.sampleName;
+  s.standardTemp = *ParseSingle(request.standardTemp);
+  s.RecreateCellTables(3, rowCount);
+  s.material = request.fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
+  s.fieldDays = FieldDayTable{};
+  s.fieldObserved.clear();
+  return std::nullopt;
+}
+
+std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
+  GridTable& g = request.grid;
+  if (g.Cols() < 3) g.Resize(g.Rows(), 3);
+  CleanFieldTable(g);
+  const int D = g.Rows() - 1;
+  int n = 0;
+  for (int d = 1; d <= D; ++d) {
+    if (!g.Cell(d, 2).empty()) ++n;
+  }
+  if (n == 0) return std::string(kNoData);
+  if (auto m = CheckStandardTemp(request.standardTemp)) return m;
+  if (auto m = CheckName(request.sampleName)) return m;
+  if (D > 32767) return std::string("表の行数が多すぎます（32767行まで）");
+
+  s.source = FitSource::Field;
+  s.fieldObserved.assign(n + 1, 0.0f);
+  s.fieldDays.dayCount = static_cast<int16_t>(D);
+  s.fieldDays.temperatureText.assign(D + 1, std::nullopt);
+  s.fieldDays.observedText.assign(D + 1, std::nullopt);
+  int i = 0;
+  for (int d = 1; d <= D; ++d) {
+    const std::string& temp = g.Cell(d, 1);
+    const std::string& obs = g.Cell(d, 2);
+    if (!temp.empty()) s.fieldDays.temperatureText[d] = temp;
+    if (!obs.empty()) {
+      s.fieldDays.observedText[d] = obs;
+      s.fieldObserved[++i] = *ParseSingle(obs);
+    }
+  }
+  s.obsCount = static_cast<int16_t>(n);
+  s.chartRows = static_cast<int16_t>(n);
+  s.sampleName = request.sampleName;
+  s.standardTemp = *ParseSingle(request.standardTemp);
+  s.RecreateCellTables(1, n);
+  s.material = request.fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
+  // The laboratory data of an earlier fit no longer belong to this session.
+  s.colRows = {};
+  s.colObsCount = {};
+  s.rowCount = 0;
+  s.dayList.clear();
+  for (auto& col : s.observed) col.clear();
+  return std::nullopt;
+}
+
+namespace {
+FitRun Run(FitSession& s, hensuu& store, FitRequest& request, FitHost* host, bool field) {
+  FitRun run;
+  std::optional<std::string> message =
+      field ? PrepareFieldFit(s, request) : PrepareLabFit(s, request);
+  if (message) {
+    run.outcome = FitOutcome::Invalid;
+    run.message = *message;
+    return run;
+  }
+  s.refitFromResults = false;
+  ChooseInitialValues(s, host, &run.sequence.counts);
+  EvalCounts before = run.sequence.counts;
+  run.sequence = FitAllModels(s, store, host);
+  run.sequence.counts.evaluations += before.evaluations;
+  run.sequence.counts.distinct += before.distinct;
+  run.outcome = run.sequence.outcome;
+  return run;
+}
+}  // namespace
+
+FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
+  return Run(s, store, request, host, false);
+}
+
+FitRun StartFieldFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
+  return Run(s, store, request, host, true);
+}
+
+FitAllResult Refit(FitSession& s, hensuu& store, FitHost* host) {
+  return FitAllModels(s, store, host);
+}
+
+}  // namespace kelvora

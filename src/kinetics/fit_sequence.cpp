@@ -1,0 +1,288 @@
+#include "kinetics/fit_sequence.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "kinetics/model_kind.h"
+#include "kinetics/objectives.h"
+#include "store/cp932.h"
+
+namespace kelvora {
+namespace {
+
+// Rounds to single precision the way the hardware does: values beyond the
+// single range become infinite (a grid point that bad is simply never best).
+float RoundToSingle(double x) {
+  constexpr double kMid = 340282356779733661637539395458142568448.0;  // 2^128 - 2^103
+  if (std::isnan(x)) return std::numeric_limits<float>::quiet_NaN();
+  if (std::fabs(x) >= kMid) return std::copysign(std::numeric_limits<float>::infinity(), float(x));
+  if (std::fabs(x) > static_cast<double>(FLT_MAX)) return std::copysign(FLT_MAX, float(x));
+  return static_cast<float>(x);
+}
+
+const char* kInitialStage = "初期値を計算しています";
+const char* kSolverStage = "パラメータを計算しています";
+const char* kPleaseWait = "しばらくお待ち下さい";
+
+constexpr double kSigmaCandidates[] = {1, 2, 5, 10};
+
+// The sigma search of the Gaussian model: no failed-fit dialog, no look at
+// fitOk. False when the host cancelled.
+bool FitSigma(FitSession& s, FitHost* host, EvalCounts* counts) {
+  s.paramCount = 1;
+  s.paramVec.assign(1, 0.0);
+  s.iterMax = kIterMax;
+  s.currentModel = 6;
+  std::unique_ptr<Objective> obj = MakeObjective(s, 6);
+  auto evalSigma = [&](double sigma) {
+    s.paramVec[0] = sigma;
+    EvalResult r = obj->Eval(s.paramVec.data(), Dest::Double, nullptr);
+    if (!r.ok) s.fitOk = false;
+    s.trialRss = r.sum;
+    if (counts) {
+      ++counts->evaluations;
+      ++counts->distinct;
+    }
+    return RoundToSingle(r.sum);
+  };
+  s.bestRss = evalSigma(kSigmaCandidates[0]);
+  double bestSigma = kSigmaCandidates[0];
+  for (double sigma : kSigmaCandidates) {
+    float v = evalSigma(sigma);
+    if (v < s.bestRss) {
+      s.bestRss = v;
+      bestSigma = sigma;
+    }
+  }
+  s.params[6].assign(1, static_cast<float>(bestSigma));
+  s.initialParams[6].assign(1, static_cast<float>(bestSigma));
+  s.paramVec[0] = bestSigma;
+  s.stepRatio.assign(1, kStartStepRatio);
+  s.minStep.assign(1, kMinStep);
+  s.fitOk = true;
+  if (!SearchParams(s, *obj, host, counts)) return false;
+  s.sweeps[6] = s.iterCount;
+  s.params[6][0] = static_cast<float>(s.paramVec[0]);
+  return true;
+}
+
+}  // namespace
+
+const std::vector<std::vector<double>>& CandidateGrid(int16_t model) {
+  static const std::vector<std::vector<double>> kSimple{
+      {15000, 20000, 25000}, {0.002, 0.005, 0.01}, {5, 10, 15, 20}, {0.5, 1, 5}};
+  static const std::vector<std::vector<double>> kParallel{
+      {10000, 15000}, {15000, 20000, 25000}, {0.002, 0.02, 0.15, 0.3}, {0.005, 0.01},
+      {2, 5},         {5, 8, 10, 15},        {0.5, 1, 2, 5}};
+  static const std::vector<std::vector<double>> kImmob{
+      {15000, 20000}, {10000, 15000}, {0.002, 0.001, 0.01, 0.02}, {0.0001, 0.001, 0.1},
+      {5, 10, 20},    {0, 2, 5},      {0.5, 1, 2}};
+  static const std::vector<std::vector<double>> kFertSimple{
+      {10000, 15000, 20000, 25000}, {0.02, 0.04, 0.06}, {100}, {0}};
+  static const std::vector<std::vector<double>> kSigmoid{{10000, 15000, 20000, 25000},
+                                                         {0.01, 0.02, 0.04, 0.06},
+                                                         {100},
+                                                         {20, 30, 40, 50},
+                                                         {10000, 15000, 20000, 25000}};
+  static const std::vector<std::vector<double>> kNone;
+  switch (model) {
+    case 1:
+      return kSimple;
+    case 2:
+      return kParallel;
+    case 3:
+      return kImmob;
+    case 4:
+      return kFertSimple;
+    case 5:
+      return kSigmoid;
+    default:
+      return kNone;
+  }
+}
+
+std::vector<int16_t> MaterialModels(MaterialKind material) {
+  if (material == MaterialKind::CoatedFertilizer) return {4, 5, 6};
+  return {1, 2, 3};
+}
+
+int AicCharge(int16_t model) {
+  static const int kCharge[] = {0, 8, 14, 14, 8, 10, 12};
+  return IsValidModel(model) ? kCharge[model] : 0;
+}
+
+float Aic(int16_t obsCount, float rss, int charge) {
+  if (rss == 0.0f) {
+    const double smallest = std::log(static_cast<double>(std::numeric_limits<float>::denorm_min()));
+    return RoundToSingle(static_cast<double>(obsCount) * smallest + charge - 14);
+  }
+  return RoundToSingle(static_cast<double>(obsCount) * std::log(static_cast<double>(rss)) + charge);
+}
+
+std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* counts) {
+  const std::vector<std::vector<double>>& grid = CandidateGrid(model);
+  const int n = static_cast<int>(grid.size());
+  s.paramCount = static_cast<int16_t>(n);
+  s.paramVec.assign(n, 0.0);
+  if (model == 2 || model == 3) s.currentModel = model;
+  std::unique_ptr<Objective> obj = MakeObjective(s, model);
+  auto eval = [&]() {
+    EvalResult r = obj->Eval(s.paramVec.data(), Dest::Double, nullptr);
+    if (!r.ok) s.fitOk = false;
+    s.trialRss = r.sum;
+    if (counts) {
+      ++counts->evaluations;
+      ++counts->distinct;
+    }
+    return RoundToSingle(r.sum);
+  };
+
+  for (int i = 0; i < n; ++i) s.paramVec[i] = grid[i][0];
+  s.bestRss = eval();
+  std::vector<float> best(n);
+  for (int i = 0; i < n; ++i) best[i] = static_cast<float>(s.paramVec[i]);
+
+  // Odometer over the positions, the last position turning fastest.
+  std::vector<size_t> at(n, 0);
+  for (;;) {
+    for (int i = 0; i < n; ++i) s.paramVec[i] = grid[i][at[i]];
+    float v = eval();
+    if (v < s.bestRss) {
+      s.bestRss = v;
+      for (int i = 0; i < n; ++i) best[i] = static_cast<float>(s.paramVec[i]);
+    }
+    int pos = n - 1;
+    while (pos >= 0 && ++at[pos] == grid[pos].size()) at[pos--] = 0;
+    if (pos < 0) break;
+  }
+  return best;
+}
+
+void ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts) {
+  for (int16_t m : MaterialModels(s.material)) {
+    if (CandidateGrid(m).empty()) continue;
+    if (host) host->ShowProgress(ProgressPrefix(m), kInitialStage, kPleaseWait);
+    std::vector<float> best = InitialGridSearch(s, m, counts);
+    s.params[m] = best;
+    s.initialParams[m] = best;
+  }
+}
+
+ParaRecord MakeParaRecord(const FitSession& s, int16_t model) {
+  ParaRecord r;
+  r.SoilName = ReplaceQuotes(s.sampleName);
+  r.ModelNo = model;
+  if (model == 6) {
+    for (int i = 0; i < 5 && i < static_cast<int>(s.params[5].size()); ++i) r.Param[i] = s.params[5][i];
+    r.Param[5] = s.params[6].empty() ? 0.0f : s.params[6][0];
+  } else if (IsValidModel(model)) {
+    for (size_t i = 0; i < s.params[model].size() && i < 7; ++i) r.Param[i] = s.params[model][i];
+  }
+  r.Aic = IsValidModel(model) ? s.aic[model] : 0.0f;
+  r.Rss = IsValidModel(model) ? s.rss[model] : 0.0f;
+  r.IsManual = false;
+  r.StdTemp = s.standardTemp;
+  return r;
+}
+
+FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host) {
+  FitAllResult result;
+  s.fitCancelled = false;
+  const std::vector<int16_t> models = MaterialModels(s.material);
+  for (size_t k = 0; k < models.size(); ++k) {
+    const int16_t m = models[k];
+    if (host) host->ShowProgress(ProgressPrefix(m), kSolverStage, kPleaseWait);
+    if (m == 6) {
+      if (!FitSigma(s, host, &result.counts)) {
+        s.fitCancelled = true;
+        result.outcome = FitOutcome::Cancelled;
+        return result;
+      }
+    } else if (RunSolverForModel(s, m, FittedParamCount(m), host, &result.counts) ==
+               SolverOutcome::Cancelled) {
+      result.outcome = FitOutcome::Cancelled;
+      return result;
+    }
+    if (k == 0) {
+      if (s.source == FitSource::Field) {
+        s.chartRows = s.obsCount;
+      } else {
+        s.chartRows = static_cast<int16_t>(s.colRows[1] + s.colRows[2] + s.colRows[3]);
+        s.obsCount = static_cast<int16_t>(s.colObsCount[1] + s.colObsCount[2] + s.colObsCount[3]);
+      }
+    }
+    s.rss[m] = s.bestRss;
+    s.aic[m] = Aic(s.obsCount, s.bestRss, AicCharge(m));
+  }
+
+  s.bestAic = s.aic[models[0]];
+  s.bestModelName = ModelName(models[0]);
+  s.currentModel = models[0];
+  for (size_t k = 1; k < models.size(); ++k) {
+    if (s.aic[models[k]] < s.bestAic) {
+      s.bestAic = s.aic[models[k]];
+      s.bestModelName = ModelName(models[k]);
+      s.currentModel = models[k];
+    }
+  }
+
+  result.recordAppended = store.ParaTable.Append(MakeParaRecord(s, s.currentModel));
+  if (result.recordAppended) result.recordIndex = store.ParaCount();
+
+  EvaluateForChart(s, s.currentModel);
+  result.outcome = FitOutcome::Completed;
+  return result;
+}
+
+void EvaluateForChart(FitSession& s, int16_t model) {
+  s.chartTable.assign(std::max<int>(s.chartRows, 0), ChartRow{});
+  std::vector<double> p;
+  if (model == 6) {
+    p.assign(1, s.params[6].empty() ? 0.0 : s.params[6][0]);
+  } else {
+    for (float v : s.params[model]) p.push_back(v);
+  }
+  s.paramVec = p;
+  s.currentModel = model;
+  EvalResult r = EvaluateModel(s, model, p, Dest::Double);
+  s.trialRss = r.sum;
+  if (s.source == FitSource::Field) {
+    BuildFieldChartTable(s);
+  } else {
+    BuildChartTable(s);
+  }
+}
+
+void BuildChartTable(FitSession& s) {
+  s.chartTable.assign(std::max<int>(s.chartRows, 0), ChartRow{});
+  size_t row = 0;
+  for (int c = 1; c <= 3; ++c) {
+    for (int r = 1; r <= s.colRows[c] && row < s.chartTable.size(); ++r, ++row) {
+      ChartRow& out = s.chartTable[row];
+      if (r < static_cast<int>(s.adjTime[c].size())) {
+        out.adjTime = s.adjTime[c][r];
+        out.adjTime2 = s.adjTime[c][r];
+        out.calc = s.calc[c][r];
+      }
+      const std::string& obs = s.observed[c][r];
+      if (!obs.empty()) out.observed = obs;
+    }
+  }
+}
+
+void BuildFieldChartTable(FitSession& s) {
+  const int n = s.obsCount;
+  s.chartRows = static_cast<int16_t>(n);
+  s.chartTable.assign(n, ChartRow{});
+  for (int i = 1; i <= n; ++i) {
+    ChartRow& out = s.chartTable[i - 1];
+    if (i < static_cast<int>(s.adjTime[1].size())) {
+      out.adjTime = s.adjTime[1][i];
+      out.adjTime2 = s.adjTime[1][i];
+      out.calc = s.calc[1][i];
+    }
+    if (i < static_cast<int>(s.fieldObserved.size())) out.observed = s.fieldObserved[i];
+  }
+}
+
+}  // namespace kelvora

@@ -1,0 +1,71 @@
+// Initial values from candidate grids, the fitting sequence over the three
+// models of a material, the AIC model choice and the chart table.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "kinetics/fit_host.h"
+#include "kinetics/fit_session.h"
+#include "kinetics/solver.h"
+#include "store/hensuu.h"
+
+namespace kelvora {
+
+// Candidate values per position of a model's initial-value grid, tried in
+// order, position 1 outermost; a fixed position has one value.
+const std::vector<std::vector<double>>& CandidateGrid(int16_t model);
+
+// The models of a material in fitting order (1, 2, 3 or 4, 5, 6).
+std::vector<int16_t> MaterialModels(MaterialKind material);
+
+// Parameter charge P of the AIC (8, 14, 14, 8, 10, 12).
+int AicCharge(int16_t model);
+
+// AIC = n ln(RSS) + P in double precision, rounded to single. A residual sum
+// of exactly 0 has no logarithm: such a perfect fit is charged as if its sum
+// were the smallest positive single, less 14 (the largest charge of any
+// model). No imperfect fit can then reach it, since its sum is at least that
+// smallest single and its charge at least 8, and of two perfect fits the
+// earlier model, never charged more than a later one, keeps the lead. The
+// stored value stays finite.
+float Aic(int16_t obsCount, float rss, int charge);
+
+// Evaluates the model's grid (objective of the session's source) and returns
+// the best vector, rounded to single. Sets paramCount, paramVec, trialRss,
+// bestRss (and currentModel for the parallel models); clears fitOk on an
+// arithmetic error but goes on.
+std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* counts = nullptr);
+
+// Runs the initial-value search for every model of the material that has a
+// grid, storing the result in params and initialParams, with the progress
+// texts of the initial-value stage.
+void ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts = nullptr);
+
+enum class FitOutcome { Invalid, Cancelled, Completed };
+
+struct FitAllResult {
+  FitOutcome outcome = FitOutcome::Completed;
+  bool recordAppended = false;  // false when the parameter table was full
+  int16_t recordIndex = 0;      // position of the appended ParaRecord
+  EvalCounts counts;
+};
+
+// Fits the three models of the session's material from params (the initial
+// values), computes AIC and RSS per model, chooses the best, appends one
+// ParaRecord to the store, re-evaluates the best model into the per-cell
+// tables and builds the chart table. Windows are the caller's business.
+FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host);
+
+// The ParaRecord of model m of the session as it is stored.
+ParaRecord MakeParaRecord(const FitSession& s, int16_t model);
+
+// Re-evaluates `model` at its fitted parameters into the per-cell tables and
+// rebuilds the chart table (used after the sequence and by the results screen
+// when another model is chosen).
+void EvaluateForChart(FitSession& s, int16_t model);
+
+void BuildChartTable(FitSession& s);
+void BuildFieldChartTable(FitSession& s);
+
+}  // namespace kelvora

@@ -1,0 +1,55 @@
+// The six nitrogen-mineralization models: numbers, names, parameters, units
+// and the texts the screens show.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+
+// The number is the value stored in ParaRecord::ModelNo.
+enum class ModelKind : int16_t {
+  Simple = 1,
+  SimpleParallel = 2,
+  ImmobMinParallel = 3,
+  FertSimple = 4,
+  SigmoidFert = 5,
+  SigmoidFertGauss = 6,
+};
+
+constexpr int16_t kModelCount = 6;
+
+bool IsValidModel(int16_t modelNo);
+
+// Display name ("単純型" ...).
+const std::string& ModelName(int16_t modelNo);
+// Prefix of the progress window's first line ("単純型の" ...).
+std::string ProgressPrefix(int16_t modelNo);
+// Frame title of the failed-fit dialog ("単純型　初期値" ...).
+std::string InitialValuesTitle(int16_t modelNo);
+// True for models 4-6 (coated fertilizer).
+bool IsFertilizerModel(int16_t modelNo);
+
+// Number of values in the model's fitted vector (4, 7, 7, 4, 5, 1).
+int16_t FittedParamCount(int16_t modelNo);
+// Number of parameter slots the model uses in a ParaRecord (4, 7, 7, 4, 5, 6).
+int16_t RecordParamCount(int16_t modelNo);
+
+// Names shown on the results screen and in printed reports, per slot.
+const std::vector<std::string>& ParamNames(int16_t modelNo);
+// Names shown in the failed-fit dialog and the parameter list ("Noim").
+const std::vector<std::string>& DialogParamNames(int16_t modelNo);
+// Unit texts per slot ("cal/mol", "/day", "mg/100g", "day").
+const std::vector<std::string>& ParamUnits(int16_t modelNo);
+
+// Formula texts: results screen (two lines), parameter list, printed reports.
+const std::string& FormulaResultsLine1(int16_t modelNo);
+const std::string& FormulaResultsLine2(int16_t modelNo);
+const std::string& FormulaListText(int16_t modelNo);
+const std::string& FormulaPrintText(int16_t modelNo);
+
+// Unit of the amounts of the material ("(mg/100g)" for 1-3, "(%)" for 4-6).
+std::string AmountUnitHeader(int16_t modelNo);
+
+}  // namespace kelvora

@@ -1,0 +1,540 @@
+#include "kinetics/objectives.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "kinetics/curves.h"
+#include "store/number_text.h"
+
+namespace kelvora {
+namespace {
+
+// Rounds to single precision; false when the value does not fit the single
+// range (an overflow of the fit).
+bool ToSingle(double x, float& out) {
+  if (!std::isfinite(x)) return false;
+  // Values from FLT_MAX up to the midpoint towards 2^128 round to FLT_MAX.
+  constexpr double kMid = 340282356779733661637539395458142568448.0;  // 2^128 - 2^103
+  double a = std::fabs(x);
+  if (a >= kMid) return false;
+  if (a > static_cast<double>(FLT_MAX)) {
+    out = std::copysign(FLT_MAX, static_cast<float>(x > 0 ? 1 : -1));
+    return true;
+  }
+  out = static_cast<float>(x);
+  return true;
+}
+
+// The running residual sum in the precision of its destination.
+class Accumulator {
+ public:
+  explicit Accumulator(Dest d) : dest_(d) {}
+  bool Add(double term) {
+    if (dest_ == Dest::Single) {
+      double n = static_cast<double>(single_) + term;
+      float f = 0;
+      if (!ToSingle(n, f)) return false;
+      single_ = f;
+    } else {
+      double n = double_ + term;
+      if (!std::isfinite(n)) return false;
+      double_ = n;
+    }
+    return true;
+  }
+  double Value() const { return dest_ == Dest::Single ? static_cast<double>(single_) : double_; }
+
+ private:
+  Dest dest_;
+  float single_ = 0;
+  double double_ = 0;
+};
+
+bool Finite(double v) { return std::isfinite(v); }
+
+// exp(arg) as the fit needs it: false when the argument or the result is not
+// finite (an overflow).
+bool CheckedExp(double arg, double& out) {
+  if (!Finite(arg)) return false;
+  out = std::exp(arg);
+  return Finite(out);
+}
+
+CellValue Double(double v) { return {v, false}; }
+CellValue Single(float v) { return {static_cast<double>(v), true}; }
+
+// ---------------------------------------------------------------------------
+// Laboratory objectives: cells of the incubation table at constant
+// temperatures, column by column, row by row.
+
+struct LabCell {
+  int16_t row;
+  float day;
+  std::optional<double> obs;  // nothing when the observed text is not a number
+};
+
+struct LabColumn {
+  std::optional<double> temp;  // nothing when the temperature text is not a number
+  std::vector<LabCell> cells;  // observed cells only, in row order
+};
+
+class LabObjective : public Objective {
+ public:
+  LabObjective(const FitSession& s, int16_t model) : Objective(model), ts_(s.standardTemp) {
+    for (int c = 1; c <= 3; ++c) {
+      LabColumn& col = cols_[c];
+      col.temp = ParseDouble(s.tempText[c]);
+      for (int r = 1; r <= s.colRows[c] && r < static_cast<int>(s.observed[c].size()); ++r) {
+        const std::string& text = s.observed[c][r];
+        if (text.empty()) continue;
+        col.cells.push_back({static_cast<int16_t>(r), s.dayList[r], ParseDouble(text)});
+      }
+    }
+    if (model == 6) {
+      const std::vector<float>& p5 = s.params[5];
+      for (int i = 0; i < 5; ++i) gauss_[i] = i < static_cast<int>(p5.size()) ? p5[i] : 0.0f;
+    }
+  }
+
+  double Cost() const override {
+    double cost = 0;
+    for (int c = 1; c <= 3; ++c) {
+      double maxDay = 0;
+      for (const LabCell& cell : cols_[c].cells) maxDay = std::max(maxDay, double(cell.day));
+      cost += model_ == 6 ? (maxDay + 1) * 51 : double(cols_[c].cells.size()) * 3;
+    }
+    return cost;
+  }
+
+  EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
+    Accumulator acc(dest);
+    for (int c = 1; c <= 3; ++c) {
+      bool ok = true;
+      switch (model_) {
+        case 1:
+        case 4:
+          ok = SimpleColumn(c, p, acc, tables);
+          break;
+        case 2:
+        case 3:
+          ok = ParallelColumn(c, p, acc, tables);
+          break;
+        case 5:
+          ok = SigmoidColumn(c, p, acc, tables);
+          break;
+        case 6:
+          ok = GaussColumn(c, p[0], acc, tables);
+          break;
+        default:
+          ok = false;
+      }
+      if (!ok) return {acc.Value(), false};
+    }
+    return {acc.Value(), true};
+  }
+
+ private:
+  bool Factor(int c, double E, double& f) const {
+    const std::optional<double>& T = cols_[c].temp;
+    return T && ArrheniusFactorChecked(E, *T, ts_, f);
+  }
+
+  // Residual of one cell, added to the sum.
+  static bool AddResidual(const LabCell& cell, int c, double calc, Accumulator& acc,
+                          FitSession* tables) {
+    if (!cell.obs) return false;
+    double diff = *cell.obs - calc;
+    double sq = diff * diff;
+    if (!Finite(sq)) return false;
+    if (tables) tables->sqResidual[c][cell.row] = sq;
+    return acc.Add(sq);
+  }
+
+  bool SimpleColumn(int c, const double* p, Accumulator& acc, FitSession* tables) const {
+    for (const LabCell& cell : cols_[c].cells) {
+      double f = 0;
+      if (!Factor(c, p[0], f)) return false;
+      double t = static_cast<double>(cell.day) * f;
+      if (!Finite(t)) return false;
+      if (tables) tables->adjTime[c][cell.row] = Double(t);
+      double e = 0;
+      if (!CheckedExp(t * (p[1] * -1), e)) return false;
+      double calc = p[2] * (1 - e) + p[3];
+      if (!Finite(calc)) return false;
+      if (tables) tables->calc[c][cell.row] = Double(calc);
+      if (!AddResidual(cell, c, calc, acc, tables)) return false;
+    }
+    return true;
+  }
+
+  bool ParallelColumn(int c, const double* p, Accumulator& acc, FitSession* tables) const {
+    for (const LabCell& cell : cols_[c].cells) {
+      double f1 = 0, f2 = 0;
+      float t1 = 0, t2 = 0, t = 0;
+      if (!Factor(c, p[0], f1) || !ToSingle(static_cast<double>(cell.day) * f1, t1)) return false;
+      if (tables) tables->adjTime1[c][cell.row] = t1;
+      if (!Factor(c, p[1], f2) || !ToSingle(static_cast<double>(cell.day) * f2, t2)) return false;
+      if (tables) tables->adjTime2[c][cell.row] = t2;
+      if (!ToSingle((static_cast<double>(t1) + static_cast<double>(t2)) / 2, t)) return false;
+      if (tables) tables->adjTime[c][cell.row] = Single(t);
+      double e1 = 0, e2 = 0;
+      if (!CheckedExp(static_cast<double>(t1) * (p[2] * -1), e1)) return false;
+      if (!CheckedExp(static_cast<double>(t2) * (p[3] * -1), e2)) return false;
+      double calc = model_ == 2 ? p[6] + ((1 - e2) * p[5] + (1 - e1) * p[4])
+                                : p[6] + ((1 - e1) * p[4] - (1 - e2) * p[5]);
+      if (!Finite(calc)) return false;
+      if (tables) tables->calc[c][cell.row] = Double(calc);
+      if (!AddResidual(cell, c, calc, acc, tables)) return false;
+    }
+    return true;
+  }
+
+  bool SigmoidColumn(int c, const double* p, Accumulator& acc, FitSession* tables) const {
+    for (const LabCell& cell : cols_[c].cells) {
+      double f1 = 0, f5 = 0;
+      if (!Factor(c, p[0], f1)) return false;
+      double t = static_cast<double>(cell.day) * f1;
+      if (!Finite(t)) return false;
+      if (tables) tables->adjTime[c][cell.row] = Double(t);
+      float t2 = 0;
+      if (!Factor(c, p[4], f5) || !ToSingle(static_cast<double>(cell.day) * f5, t2)) return false;
+      if (tables) tables->adjTime2[c][cell.row] = t2;
+      double calc = 0;  // inside the lag the amount is the integer 0
+      if (!(p[3] - static_cast<double>(t2) > 0)) {
+        double e = 0;
+        if (!CheckedExp((t - p[3]) * (p[1] * -1), e)) return false;
+        calc = (1 - e) * p[2];
+        if (!Finite(calc)) return false;
+      }
+      if (tables) tables->calc[c][cell.row] = Double(calc);
+      if (!AddResidual(cell, c, calc, acc, tables)) return false;
+    }
+    return true;
+  }
+
+  // The terms i = 0 ... D of a cell are added in order from i = 0, so within a
+  // column every cell's sum is a prefix of the sum of the column's longest
+  // cell: the terms are computed once per column, as far as a cell needs them.
+  bool GaussColumn(int c, double sigma, Accumulator& acc, FitSession* tables) const {
+    const double ea1 = gauss_[0], k = gauss_[1], no = gauss_[2], tau = gauss_[3], ea2 = gauss_[4];
+    std::vector<double> prefix;  // prefix[i] = tk after the terms 0 ... i
+    bool termsFailed = false;    // a term could not be computed: every longer cell fails
+    bool haveFactors = false, factorsOk = false;
+    double f1 = 0, f2 = 0;
+    for (const LabCell& cell : cols_[c].cells) {
+      double D = RoundHalfEven(static_cast<double>(cell.day));
+      if (!(D >= -32768.0 && D <= 32767.0)) return false;  // beyond a 16-bit count
+      int last = static_cast<int>(D);
+      double tk = 0;
+      if (last >= 0) {
+        if (!haveFactors) {
+          haveFactors = true;
+          factorsOk = Factor(c, ea2, f2) && Factor(c, ea1, f1);
+        }
+        if (!factorsOk) return false;
+        while (static_cast<int>(prefix.size()) <= last) {
+          if (termsFailed) return false;
+          int i = static_cast<int>(prefix.size());
+          double prev = prefix.empty() ? 0.0 : prefix.back();
+          double cdf = 0;
+          if (sigma == 0) {
+            termsFailed = true;
+            return false;
+          }
+          double z = (i * f2 - tau) / sigma;
+          if (!NormalCdfChecked(z, cdf)) {
+            termsFailed = true;
+            return false;
+          }
+          double sum = prev + f1 * cdf;
+          if (!Finite(sum)) {
+            termsFailed = true;
+            return false;
+          }
+          prefix.push_back(sum);
+        }
+        tk = prefix[last];
+      }
+      double e = 0;
+      if (!CheckedExp(k * -1 * tk, e)) return false;
+      double calc = (1 - e) * no;
+      if (!Finite(calc)) return false;
+      if (tables) tables->calc[c][cell.row] = Double(calc);
+      if (!AddResidual(cell, c, calc, acc, tables)) return false;
+      // The adjusted time for the chart is computed after the residual.
+      double fa = 0;
+      if (!Factor(c, ea1, fa)) return false;
+      double t = static_cast<double>(cell.day) * fa;
+      if (!Finite(t)) return false;
+      if (tables) tables->adjTime[c][cell.row] = Double(t);
+    }
+    return true;
+  }
+
+  float ts_;
+  std::array<LabColumn, 4> cols_;
+  std::array<float, 5> gauss_{};  // Ea1, k, No, TAU, Ea2 of the fitted SigmoidFert
+};
+
+// ---------------------------------------------------------------------------
+// Field objectives: one walk over the daily soil temperatures, with running
+// sums of the daily factors in double precision.
+
+struct FieldDay {
+  bool hasTemp = false;
+  std::optional<double> temp;  // nothing when present but not a number
+  bool hasObs = false;
+  std::optional<double> obs;
+};
+
+class FieldObjective : public Objective {
+ public:
+  FieldObjective(const FitSession& s, int16_t model) : Objective(model), ts_(s.standardTemp) {
+    const FieldDayTable& t = s.fieldDays;
+    days_.resize(t.dayCount + 1);
+    for (int d = 1; d <= t.dayCount; ++d) {
+      FieldDay& day = days_[d];
+      if (d < static_cast<int>(t.temperatureText.size()) && t.temperatureText[d]) {
+        day.hasTemp = true;
+        day.temp = ParseDouble(*t.temperatureText[d]);
+      }
+      if (d < static_cast<int>(t.observedText.size()) && t.observedText[d]) {
+        day.hasObs = true;
+        day.obs = ParseDouble(*t.observedText[d]);
+      }
+    }
+    if (model == 6) PrepareGauss(s);
+  }
+
+  double Cost() const override {
+    return model_ == 6 ? double(days_.size()) * 51 : double(days_.size()) * 2;
+  }
+
+  EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
+    Accumulator acc(dest);
+    double t = 0, t1 = 0, t2 = 0, a = 0, tk = 0;
+    int sample = 0;
+    const int D = static_cast<int>(days_.size()) - 1;
+    for (int d = 1; d <= D; ++d) {
+      const FieldDay& day = days_[d];
+      if (day.hasTemp) {
+        if (model_ == 6) {
+          if (d >= gaussFailDay_) return {acc.Value(), false};
+          if (p[0] == 0) return {acc.Value(), false};
+          double z = (gaussT2_[d] - gauss_[3]) / p[0];
+          double cdf = 0;
+          if (!NormalCdfChecked(z, cdf)) return {acc.Value(), false};
+          double g = gaussF1_[d] * cdf;
+          tk = tk + g;
+          if (!Finite(g) || !Finite(tk)) return {acc.Value(), false};
+        } else if (!AddFactors(day, p, t, t1, t2, a)) {
+          return {acc.Value(), false};
+        }
+      }
+      if (!day.hasObs) continue;
+      ++sample;
+      double calc = 0, adj = 0;
+      switch (model_) {
+        case 1:
+        case 4: {
+          double e = 0;
+          if (!CheckedExp((p[1] * -1) * t, e)) return {acc.Value(), false};
+          calc = p[2] * (1 - e) + p[3];
+          adj = t;
+          break;
+        }
+        case 2:
+        case 3: {
+          double e1 = 0, e2 = 0;
+          if (!CheckedExp((p[2] * -1) * t1, e1) || !CheckedExp((p[3] * -1) * t2, e2))
+            return {acc.Value(), false};
+          calc = model_ == 2 ? p[4] * (1 - e1) + p[5] * (1 - e2) + p[6]
+                             : p[4] * (1 - e1) - p[5] * (1 - e2) + p[6];
+          adj = a;
+          break;
+        }
+        case 5: {
+          if (!(p[3] - t2 > 0)) {
+            double e = 0;
+            if (!CheckedExp((p[1] * -1) * (t1 - p[3]), e)) return {acc.Value(), false};
+            calc = p[2] * (1 - e);
+          }
+          adj = t1;
+          break;
+        }
+        case 6: {
+          double e = 0;
+          if (!CheckedExp((gauss_[1] * -1) * tk, e)) return {acc.Value(), false};
+          calc = gauss_[2] * (1 - e);
+          adj = d < gaussFailDay_ ? gaussT1_[d] : 0;
+          break;
+        }
+        default:
+          return {acc.Value(), false};
+      }
+      if (!Finite(calc)) return {acc.Value(), false};
+      if (tables) {
+        tables->adjTime[1][sample] = Double(adj);
+        tables->calc[1][sample] = Double(calc);
+      }
+      if (!day.obs) return {acc.Value(), false};
+      double diff = *day.obs - calc;
+      double sq = diff * diff;
+      if (!Finite(sq)) return {acc.Value(), false};
+      if (tables) tables->sqResidual[1][sample] = sq;
+      if (!acc.Add(sq)) return {acc.Value(), false};
+    }
+    return {acc.Value(), true};
+  }
+
+ private:
+  bool Factor(const FieldDay& day, double E, double& f) const {
+    return day.temp && ArrheniusFactorChecked(E, *day.temp, ts_, f);
+  }
+
+  bool AddFactors(const FieldDay& day, const double* p, double& t, double& t1, double& t2,
+                  double& a) const {
+    switch (model_) {
+      case 1:
+      case 4: {
+        double f = 0;
+        if (!Factor(day, p[0], f)) return false;
+        t = t + f;
+        return Finite(t);
+      }
+      case 2:
+      case 3: {
+        double f1 = 0, f2 = 0;
+        if (!Factor(day, p[0], f1) || !Factor(day, p[1], f2)) return false;
+        t1 = t1 + f1;
+        t2 = t2 + f2;
+        a = a + (f1 + f2) / 2;
+        return Finite(t1) && Finite(t2) && Finite(a);
+      }
+      case 5: {
+        double f1 = 0, f2 = 0;
+        if (!Factor(day, p[0], f1) || !Factor(day, p[4], f2)) return false;
+        t1 = t1 + f1;
+        t2 = t2 + f2;
+        return Finite(t1) && Finite(t2);
+      }
+      default:
+        return false;
+    }
+  }
+
+  // The Gaussian model searches sigma alone; the daily factors of Ea1 and
+  // Ea2 and their running sums do not depend on it and are computed once.
+  void PrepareGauss(const FitSession& s) {
+    const std::vector<float>& p5 = s.params[5];
+    for (int i = 0; i < 5; ++i) gauss_[i] = i < static_cast<int>(p5.size()) ? p5[i] : 0.0f;
+    const int D = static_cast<int>(days_.size()) - 1;
+    gaussF1_.assign(D + 1, 0);
+    gaussT1_.assign(D + 1, 0);
+    gaussT2_.assign(D + 1, 0);
+    gaussFailDay_ = D + 1;
+    double t1 = 0, t2 = 0;
+    for (int d = 1; d <= D; ++d) {
+      const FieldDay& day = days_[d];
+      if (day.hasTemp) {
+        double f1 = 0, f2 = 0;
+        if (!Factor(day, gauss_[4], f2)) {
+          gaussFailDay_ = d;
+          break;
+        }
+        t2 = t2 + f2;
+        if (!Finite(t2) || !Factor(day, gauss_[0], f1)) {
+          gaussFailDay_ = d;
+          break;
+        }
+        t1 = t1 + f1;
+        gaussF1_[d] = f1;
+        // t1 is only needed for the chart; its overflow fails the day too.
+        if (!Finite(t1)) {
+          gaussFailDay_ = d;
+          break;
+        }
+      }
+      gaussT1_[d] = t1;
+      gaussT2_[d] = t2;
+    }
+  }
+
+  float ts_;
+  std::vector<FieldDay> days_;  // [1..D]
+  std::array<double, 5> gauss_{};
+  std::vector<double> gaussF1_, gaussT1_, gaussT2_;
+  int gaussFailDay_ = 0;
+};
+
+void EvalInto(FitSession& s, int16_t model, Dest dest, double& sum) {
+  std::unique_ptr<Objective> obj = MakeObjective(s, model);
+  EvalResult r = obj->Eval(s.paramVec.data(), dest, &s);
+  sum = r.sum;
+  if (!r.ok) s.fitOk = false;
+}
+
+template <typename D>
+void Evaluate(FitSession& s, int16_t model, D& dest) {
+  double sum = 0;
+  EvalInto(s, model, std::is_same_v<D, float> ? Dest::Single : Dest::Double, sum);
+  dest = static_cast<D>(sum);
+}
+
+int16_t ParallelModel(const FitSession& s) { return s.currentModel == 3 ? 3 : 2; }
+
+}  // namespace
+
+std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model) {
+  if (session.source == FitSource::Field) return std::make_unique<FieldObjective>(session, model);
+  return std::make_unique<LabObjective>(session, model);
+}
+
+// The named functions evaluate the laboratory objectives; EvalRss follows
+// the session's source.
+namespace {
+template <typename D>
+void LabEval(FitSession& s, int16_t model, D& dest) {
+  FitSource keep = s.source;
+  s.source = FitSource::Laboratory;
+  Evaluate(s, model, dest);
+  s.source = keep;
+}
+template <typename D>
+void FieldEval(FitSession& s, int16_t model, D& dest) {
+  FitSource keep = s.source;
+  s.source = FitSource::Field;
+  Evaluate(s, model, dest);
+  s.source = keep;
+}
+}  // namespace
+
+void RssSimple(FitSession& s, float& d) { LabEval(s, 1, d); }
+void RssSimple(FitSession& s, double& d) { LabEval(s, 1, d); }
+void RssParallel(FitSession& s, float& d) { LabEval(s, ParallelModel(s), d); }
+void RssParallel(FitSession& s, double& d) { LabEval(s, ParallelModel(s), d); }
+void RssSigmoid(FitSession& s, float& d) { LabEval(s, 5, d); }
+void RssSigmoid(FitSession& s, double& d) { LabEval(s, 5, d); }
+void RssGauss(FitSession& s, float& d) { LabEval(s, 6, d); }
+void RssGauss(FitSession& s, double& d) { LabEval(s, 6, d); }
+
+void FieldRssSimple(FitSession& s, float& d) { FieldEval(s, 1, d); }
+void FieldRssSimple(FitSession& s, double& d) { FieldEval(s, 1, d); }
+void FieldRssParallel(FitSession& s, float& d) { FieldEval(s, ParallelModel(s), d); }
+void FieldRssParallel(FitSession& s, double& d) { FieldEval(s, ParallelModel(s), d); }
+void FieldRssSigmoid(FitSession& s, float& d) { FieldEval(s, 5, d); }
+void FieldRssSigmoid(FitSession& s, double& d) { FieldEval(s, 5, d); }
+void FieldRssGauss(FitSession& s, float& d) { FieldEval(s, 6, d); }
+void FieldRssGauss(FitSession& s, double& d) { FieldEval(s, 6, d); }
+
+void EvalRss(FitSession& s, float& d) { Evaluate(s, s.currentModel, d); }
+void EvalRss(FitSession& s, double& d) { Evaluate(s, s.currentModel, d); }
+
+EvalResult EvaluateModel(FitSession& s, int16_t model, const std::vector<double>& p, Dest dest) {
+  std::unique_ptr<Objective> obj = MakeObjective(s, model);
+  EvalResult r = obj->Eval(p.data(), dest, &s);
+  if (!r.ok) s.fitOk = false;
+  return r;
+}
+
+}  // namespace kelvora
