@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <limits>
 
 #include "kinetics/model_kind.h"
 #include "kinetics/objectives.h"
@@ -168,6 +169,20 @@ void ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts) {
   }
 }
 
+void ChooseBestModel(FitSession& s) {
+  const std::vector<int16_t> models = MaterialModels(s.material);
+  s.bestAic = s.aic[models[0]];
+  s.bestModelName = ModelName(models[0]);
+  s.currentModel = models[0];
+  for (size_t k = 1; k < models.size(); ++k) {
+    if (s.aic[models[k]] < s.bestAic) {  // ties keep the earlier model
+      s.bestAic = s.aic[models[k]];
+      s.bestModelName = ModelName(models[k]);
+      s.currentModel = models[k];
+    }
+  }
+}
+
 ParaRecord MakeParaRecord(const FitSession& s, int16_t model) {
   ParaRecord r;
   r.SoilName = ReplaceQuotes(s.sampleName);
@@ -215,16 +230,7 @@ FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host) {
     s.aic[m] = Aic(s.obsCount, s.bestRss, AicCharge(m));
   }
 
-  s.bestAic = s.aic[models[0]];
-  s.bestModelName = ModelName(models[0]);
-  s.currentModel = models[0];
-  for (size_t k = 1; k < models.size(); ++k) {
-    if (s.aic[models[k]] < s.bestAic) {
-      s.bestAic = s.aic[models[k]];
-      s.bestModelName = ModelName(models[k]);
-      s.currentModel = models[k];
-    }
-  }
+  ChooseBestModel(s);
 
   result.recordAppended = store.ParaTable.Append(MakeParaRecord(s, s.currentModel));
   if (result.recordAppended) result.recordIndex = store.ParaCount();

@@ -57,6 +57,10 @@ struct FitAllResult {
 // tables and builds the chart table. Windows are the caller's business.
 FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host);
 
+// Sets bestAic, bestModelName and currentModel from the AIC of the material's
+// three models: the first is best unless a later one is strictly lower.
+void ChooseBestModel(FitSession& s);
+
 // The ParaRecord of model m of the session as it is stored.
 ParaRecord MakeParaRecord(const FitSession& s, int16_t model);
 

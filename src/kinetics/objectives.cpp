@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kinetics/curves.h"
+#include "kinetics/parallel.h"
 #include "store/number_text.h"
 
 namespace kelvora {
@@ -93,6 +94,11 @@ class LabObjective : public Objective {
     if (model == 6) {
       const std::vector<float>& p5 = s.params[5];
       for (int i = 0; i < 5; ++i) gauss_[i] = i < static_cast<int>(p5.size()) ? p5[i] : 0.0f;
+      // The factors of Ea2 and Ea1 (in that order, as the first term needs
+      // them) do not depend on sigma.
+      for (int c = 1; c <= 3; ++c) {
+        gaussOk_[c] = Factor(c, gauss_[4], gaussF2_[c]) && Factor(c, gauss_[0], gaussF1_[c]);
+      }
     }
   }
 
@@ -107,6 +113,7 @@ class LabObjective : public Objective {
   }
 
   EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
+    if (model_ == 6) return GaussEval(p[0], dest, tables);
     Accumulator acc(dest);
     for (int c = 1; c <= 3; ++c) {
       bool ok = true;
@@ -121,9 +128,6 @@ class LabObjective : public Objective {
           break;
         case 5:
           ok = SigmoidColumn(c, p, acc, tables);
-          break;
-        case 6:
-          ok = GaussColumn(c, p[0], acc, tables);
           break;
         default:
           ok = false;
@@ -214,66 +218,86 @@ class LabObjective : public Objective {
 
   // The terms i = 0 ... D of a cell are added in order from i = 0, so within a
   // column every cell's sum is a prefix of the sum of the column's longest
-  // cell: the terms are computed once per column, as far as a cell needs them.
-  bool GaussColumn(int c, double sigma, Accumulator& acc, FitSession* tables) const {
-    const double ea1 = gauss_[0], k = gauss_[1], no = gauss_[2], tau = gauss_[3], ea2 = gauss_[4];
-    std::vector<double> prefix;  // prefix[i] = tk after the terms 0 ... i
-    bool termsFailed = false;    // a term could not be computed: every longer cell fails
-    bool haveFactors = false, factorsOk = false;
-    double f1 = 0, f2 = 0;
-    for (const LabCell& cell : cols_[c].cells) {
-      double D = RoundHalfEven(static_cast<double>(cell.day));
-      if (!(D >= -32768.0 && D <= 32767.0)) return false;  // beyond a 16-bit count
-      int last = static_cast<int>(D);
-      double tk = 0;
-      if (last >= 0) {
-        if (!haveFactors) {
-          haveFactors = true;
-          factorsOk = Factor(c, ea2, f2) && Factor(c, ea1, f1);
-        }
-        if (!factorsOk) return false;
-        while (static_cast<int>(prefix.size()) <= last) {
-          if (termsFailed) return false;
-          int i = static_cast<int>(prefix.size());
-          double prev = prefix.empty() ? 0.0 : prefix.back();
-          double cdf = 0;
-          if (sigma == 0) {
-            termsFailed = true;
-            return false;
-          }
-          double z = (i * f2 - tau) / sigma;
-          if (!NormalCdfChecked(z, cdf)) {
-            termsFailed = true;
-            return false;
-          }
-          double sum = prev + f1 * cdf;
-          if (!Finite(sum)) {
-            termsFailed = true;
-            return false;
-          }
-          prefix.push_back(sum);
-        }
-        tk = prefix[last];
+  // cell: each term is computed once per column. The terms do not depend on
+  // each other, so they are computed first (on both cores when there are
+  // many) and then added up cell by cell in the order of the sum.
+  EvalResult GaussEval(double sigma, Dest dest, FitSession* tables) const {
+    const double tau = gauss_[3];
+    std::array<std::vector<double>, 4> terms;  // NaN marks a term that could not be computed
+    for (int c = 1; c <= 3; ++c) {
+      int need = -1;
+      for (const LabCell& cell : cols_[c].cells) {
+        double D = RoundHalfEven(static_cast<double>(cell.day));
+        if (!(D >= -32768.0 && D <= 32767.0)) break;  // that cell fails; later ones are not reached
+        need = std::max(need, static_cast<int>(D));
       }
-      double e = 0;
-      if (!CheckedExp(k * -1 * tk, e)) return false;
-      double calc = (1 - e) * no;
-      if (!Finite(calc)) return false;
-      if (tables) tables->calc[c][cell.row] = Double(calc);
-      if (!AddResidual(cell, c, calc, acc, tables)) return false;
-      // The adjusted time for the chart is computed after the residual.
-      double fa = 0;
-      if (!Factor(c, ea1, fa)) return false;
-      double t = static_cast<double>(cell.day) * fa;
-      if (!Finite(t)) return false;
-      if (tables) tables->adjTime[c][cell.row] = Double(t);
+      if (!gaussOk_[c]) need = -1;
+      terms[c].assign(need + 1, 0.0);
     }
-    return true;
+    auto compute = [&](int half) {
+      for (int c = 1; c <= 3; ++c) {
+        // Interleaved, since the costly terms (small |z|) lie close together.
+        const int n = static_cast<int>(terms[c].size());
+        for (int i = half; i < n; i += 2) {
+          double cdf = 0;
+          double z = sigma == 0 ? NAN : (i * gaussF2_[c] - tau) / sigma;
+          terms[c][i] = NormalCdfChecked(z, cdf) ? gaussF1_[c] * cdf : NAN;
+        }
+      }
+    };
+    size_t total = terms[1].size() + terms[2].size() + terms[3].size();
+    if (total >= kParallelTerms) {
+      RunBoth([&] { compute(1); }, [&] { compute(0); });
+    } else {
+      compute(0);
+      compute(1);
+    }
+
+    const double k = gauss_[1], no = gauss_[2];
+    Accumulator acc(dest);
+    for (int c = 1; c <= 3; ++c) {
+      std::vector<double> prefix;  // prefix[i] = tk after the terms 0 ... i
+      for (const LabCell& cell : cols_[c].cells) {
+        double D = RoundHalfEven(static_cast<double>(cell.day));
+        if (!(D >= -32768.0 && D <= 32767.0)) return {acc.Value(), false};  // beyond a 16-bit count
+        const int last = static_cast<int>(D);
+        double tk = 0;
+        if (last >= 0) {
+          if (!gaussOk_[c]) return {acc.Value(), false};
+          while (static_cast<int>(prefix.size()) <= last) {
+            double term = terms[c][prefix.size()];
+            double sum = (prefix.empty() ? 0.0 : prefix.back()) + term;
+            if (!Finite(sum)) return {acc.Value(), false};
+            prefix.push_back(sum);
+          }
+          tk = prefix[last];
+        }
+        double e = 0;
+        if (!CheckedExp(k * -1 * tk, e)) return {acc.Value(), false};
+        double calc = (1 - e) * no;
+        if (!Finite(calc)) return {acc.Value(), false};
+        if (tables) tables->calc[c][cell.row] = Double(calc);
+        if (!AddResidual(cell, c, calc, acc, tables)) return {acc.Value(), false};
+        // The adjusted time for the chart is computed after the residual.
+        double fa = 0;
+        if (!Factor(c, gauss_[0], fa)) return {acc.Value(), false};
+        double t = static_cast<double>(cell.day) * fa;
+        if (!Finite(t)) return {acc.Value(), false};
+        if (tables) tables->adjTime[c][cell.row] = Double(t);
+      }
+    }
+    return {acc.Value(), true};
   }
+
+  // Below this many terms an evaluation is cheaper than handing half of it to
+  // another thread.
+  static constexpr size_t kParallelTerms = 48;
 
   float ts_;
   std::array<LabColumn, 4> cols_;
   std::array<float, 5> gauss_{};  // Ea1, k, No, TAU, Ea2 of the fitted SigmoidFert
+  std::array<double, 4> gaussF1_{}, gaussF2_{};
+  std::array<bool, 4> gaussOk_{};
 };
 
 // ---------------------------------------------------------------------------
@@ -315,16 +339,14 @@ class FieldObjective : public Objective {
     double t = 0, t1 = 0, t2 = 0, a = 0, tk = 0;
     int sample = 0;
     const int D = static_cast<int>(days_.size()) - 1;
+    std::vector<double> gauss;
+    if (model_ == 6) gauss = GaussTerms(p[0]);
     for (int d = 1; d <= D; ++d) {
       const FieldDay& day = days_[d];
       if (day.hasTemp) {
         if (model_ == 6) {
           if (d >= gaussFailDay_) return {acc.Value(), false};
-          if (p[0] == 0) return {acc.Value(), false};
-          double z = (gaussT2_[d] - gauss_[3]) / p[0];
-          double cdf = 0;
-          if (!NormalCdfChecked(z, cdf)) return {acc.Value(), false};
-          double g = gaussF1_[d] * cdf;
+          double g = gauss[d];  // NaN when the day's term could not be computed
           tk = tk + g;
           if (!Finite(g) || !Finite(tk)) return {acc.Value(), false};
         } else if (!AddFactors(day, p, t, t1, t2, a)) {
@@ -421,6 +443,29 @@ class FieldObjective : public Objective {
       default:
         return false;
     }
+  }
+
+  // The daily terms f(Ea1) x NormalCdf((t2 - TAU) / sigma) of the Gaussian
+  // model do not depend on each other: they are computed first, on both cores
+  // when there are many, and added up in day order by the walk.
+  std::vector<double> GaussTerms(double sigma) const {
+    const int last = std::min(gaussFailDay_, static_cast<int>(days_.size())) - 1;
+    std::vector<double> g(days_.size(), 0.0);
+    auto compute = [&](int from, int to) {
+      for (int d = from; d <= to; d += 2) {
+        if (!days_[d].hasTemp) continue;
+        double cdf = 0;
+        double z = sigma == 0 ? NAN : (gaussT2_[d] - gauss_[3]) / sigma;
+        g[d] = NormalCdfChecked(z, cdf) ? gaussF1_[d] * cdf : NAN;
+      }
+    };
+    if (last >= 64) {
+      RunBoth([&] { compute(2, last); }, [&] { compute(1, last); });  // interleaved days
+    } else {
+      compute(1, last);
+      compute(2, last);
+    }
+    return g;
   }
 
   // The Gaussian model searches sigma alone; the daily factors of Ea1 and

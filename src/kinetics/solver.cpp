@@ -4,7 +4,6 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "kinetics/parallel.h"
 
 namespace kelvora {
 namespace {
@@ -38,8 +37,8 @@ class CachedObjective {
  public:
   CachedObjective(const Objective& o, EvalCounts* counts) : obj_(o), counts_(counts) {}
 
-  // Evaluates two vectors into double destinations; uncached ones are
-  // computed, both at once on two threads when the objective is costly.
+  // Evaluates two vectors into double destinations, computing only those
+  // not seen before.
   void EvalPair(const std::vector<double>& a, const std::vector<double>& b, EvalResult& ra,
                 EvalResult& rb) {
     VecKey ka = KeyOf(a), kb = KeyOf(b);
@@ -47,13 +46,8 @@ class CachedObjective {
     auto ib = cache_.find(kb);
     bool needA = ia == cache_.end(), needB = ib == cache_.end() && !(kb == ka);
     if (counts_) counts_->evaluations += 2;
-    if (needA && needB && obj_.Cost() >= kParallelCost) {
-      RunBoth([&] { ra = obj_.Eval(a.data(), Dest::Double, nullptr); },
-              [&] { rb = obj_.Eval(b.data(), Dest::Double, nullptr); });
-    } else {
-      if (needA) ra = obj_.Eval(a.data(), Dest::Double, nullptr);
-      if (needB) rb = obj_.Eval(b.data(), Dest::Double, nullptr);
-    }
+    if (needA) ra = obj_.Eval(a.data(), Dest::Double, nullptr);
+    if (needB) rb = obj_.Eval(b.data(), Dest::Double, nullptr);
     if (needA) {
       cache_.emplace(ka, ra);
       if (counts_) ++counts_->distinct;
@@ -69,9 +63,6 @@ class CachedObjective {
   }
 
  private:
-  // Below this many exponentials an evaluation is cheaper than handing it to
-  // another thread.
-  static constexpr double kParallelCost = 2000;
   const Objective& obj_;
   EvalCounts* counts_;
   std::unordered_map<VecKey, EvalResult, VecKeyHash> cache_;

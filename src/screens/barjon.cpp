@@ -1,0 +1,57 @@
+#include "screens/barjon.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "screens/look.h"
+
+namespace kelvora {
+
+Barjon::Barjon(QWidget* owner)
+    : QWidget(owner, Qt::Dialog),
+      Label1(new QLabel(QStringLiteral("ケルボラ１_１"), this)),
+      Label2(new QLabel(QStringLiteral("ケルボラ開発グループ"), this)),
+      Command1(new QPushButton(QStringLiteral("OK"), this)) {
+  setObjectName(QStringLiteral("Barjon"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("バージョン情報"));
+  QFont big = Label1->font();
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  big.setBold(true);
+  Label1->setFont(big);
+
+  auto* icon = new QLabel(this);
+  icon->setPixmap(ProgramIcon().pixmap(48, 48));
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(Label1);
+  texts->addWidget(Label2);
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon, 0, Qt::AlignTop);
+  top->addSpacing(12);
+  top->addLayout(texts, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  Command1->setMinimumWidth(90);
+  buttons->addWidget(Command1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(18, 18, 18, 14);
+  layout->addLayout(top);
+  layout->addSpacing(14);
+  layout->addLayout(buttons);
+  setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+  Command1->setDefault(true);
+  connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+}
+
+Barjon* ShowBarjon(QWidget* owner) {
+  QWidget* top = owner ? owner->window() : nullptr;
+  Barjon* w = top ? top->findChild<Barjon*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+  if (!w) w = new Barjon(top);
+  w->show();
+  w->raise();
+  w->activateWindow();
+  return w;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,302 @@
+#include "screens/data_grid.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "screens/dialogs.h"
+
+namespace kelvora {
+
+namespace {
+
+QAction* AddEditAction(QMenu* menu, const QString& text, QKeyCombination key) {
+  QAction* a = menu->addAction(text);
+  a->setShortcut(QKeySequence(key));
+  a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  return a;
+}
+
+}  // namespace
+
+DataGrid::DataGrid(Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent),
+      MSFlexGrid1(new FlexGrid(this)),
+      Text_Edit(new QLineEdit(MSFlexGrid1->viewport())),
+      Edit(new QMenu(QStringLiteral("編集"), this)),
+      Edit_Cut(AddEditAction(Edit, QStringLiteral("切り取り"), Qt::CTRL | Qt::Key_X)),
+      Edit_Copy(AddEditAction(Edit, QStringLiteral("コピー"), Qt::CTRL | Qt::Key_C)),
+      Edit_Paste(AddEditAction(Edit, QStringLiteral("貼り付け"), Qt::CTRL | Qt::Key_V)),
+      Edit_Select_All(AddEditAction(Edit, QStringLiteral("全てを選択"), Qt::CTRL | Qt::Key_A)),
+      dialogs_(dialogs) {
+  MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+  Text_Edit->setObjectName(QStringLiteral("Text_Edit"));
+  Edit->setObjectName(QStringLiteral("Edit"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(MSFlexGrid1);
+
+  // The shortcuts of the menu belong to this grid: they work while the focus
+  // is on the grid or its editor, and do not clash with other screens' grids.
+  addActions(Edit->actions());
+
+  Text_Edit->hide();
+  Text_Edit->setFrame(false);
+  Text_Edit->setContextMenuPolicy(Qt::NoContextMenu);
+  Text_Edit->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhPreferLatin |
+                                 Qt::ImhNoPredictiveText);
+  Text_Edit->setStyleSheet(
+      QStringLiteral("QLineEdit { border: 2px solid #1f5fbf; background: white; padding: 0px; }"));
+  Text_Edit->installEventFilter(this);
+
+  connect(MSFlexGrid1, &FlexGrid::EnterCell, this, &DataGrid::MSFlexGrid1_EnterCell);
+  connect(MSFlexGrid1, &FlexGrid::LeaveCell, this, &DataGrid::MSFlexGrid1_LeaveCell);
+  connect(MSFlexGrid1, &FlexGrid::KeyPress, this, &DataGrid::MSFlexGrid1_KeyPress);
+  connect(MSFlexGrid1, &FlexGrid::KeyDown, this, &DataGrid::MSFlexGrid1_KeyDown);
+  connect(MSFlexGrid1, &FlexGrid::GotFocus, this, &DataGrid::MSFlexGrid1_GotFocus);
+  connect(MSFlexGrid1, &FlexGrid::MouseDown, this, &DataGrid::MSFlexGrid1_MouseDown);
+  connect(MSFlexGrid1, &FlexGrid::DoubleClicked, this,
+          [this] { StartEditing(MSFlexGrid1->Text()); });
+  connect(MSFlexGrid1, &FlexGrid::Scrolled, this, [this] { PlaceEditor(); });
+
+  connect(Edit_Cut, &QAction::triggered, this, &DataGrid::Edit_Cut_Click);
+  connect(Edit_Copy, &QAction::triggered, this, &DataGrid::Edit_Copy_Click);
+  connect(Edit_Paste, &QAction::triggered, this, &DataGrid::Edit_Paste_Click);
+  connect(Edit_Select_All, &QAction::triggered, this, &DataGrid::Edit_Select_All_Click);
+}
+
+// --- enter and leave ----------------------------------------------------------
+
+void DataGrid::MSFlexGrid1_EnterCell() {
+  if (!EditLink) return;
+  Text_Edit->clear();
+  Text_Edit->hide();
+  editing_ = false;
+  PlaceEditor();
+  Text_Edit->setText(MSFlexGrid1->Text());
+}
+
+void DataGrid::MSFlexGrid1_LeaveCell() {
+  if (!EditLink) return;
+  CommitEditor();
+}
+
+void DataGrid::CommitEditor() {
+  MSFlexGrid1->SetText(QString());
+  MSFlexGrid1->SetText(Text_Edit->text());
+}
+
+void DataGrid::SelectCell(int row, int col) {
+  MSFlexGrid1->SetRow(row);
+  MSFlexGrid1->SetCol(col);
+}
+
+void DataGrid::PlaceEditor() {
+  FlexGrid* g = MSFlexGrid1;
+  if (g->Rows() == 0 || g->Cols() == 0) return;
+  Text_Edit->setGeometry(g->CellRect(g->Row(), g->Col()));
+  Text_Edit->setAlignment(g->ColAlignment(g->Col()));
+  // While the user types, the editor follows its cell when the grid scrolls
+  // and is out of sight while the cell is.
+  if (editing_) Text_Edit->setVisible(g->IsCellVisible(g->Row(), g->Col()));
+}
+
+void DataGrid::StartEditing(const QString& text) {
+  if (MSFlexGrid1->Rows() == 0 || MSFlexGrid1->Cols() == 0) return;
+  editing_ = true;
+  MSFlexGrid1->EnsureVisible(MSFlexGrid1->Row(), MSFlexGrid1->Col());
+  Text_Edit->setText(text);
+  Text_Edit->setCursorPosition(static_cast<int>(text.size()));
+  PlaceEditor();
+  Text_Edit->show();
+  Text_Edit->setFocus(Qt::OtherFocusReason);
+}
+
+// --- keys and mouse on the grid -------------------------------------------------
+
+void DataGrid::MSFlexGrid1_KeyPress(QKeyEvent* event) {
+  FlexGrid* g = MSFlexGrid1;
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (g->Row() + 1 < g->Rows()) g->SetRow(g->Row() + 1);
+    return;
+  }
+  if (event->key() == Qt::Key_Backspace) {
+    StartEditing(QString());
+    return;
+  }
+  const QString text = event->text();
+  if (text.isEmpty() || !text.front().isPrint()) return;
+  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return;
+  // The typed character replaces the cell's content, as in a spreadsheet.
+  StartEditing(text);
+}
+
+void DataGrid::MSFlexGrid1_KeyDown(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete) {
+    EmptySelection();
+    Text_Edit->clear();
+  }
+}
+
+void DataGrid::MSFlexGrid1_GotFocus() {
+  // Keys typed on the grid arrive as plain digits and signs: the grid takes
+  // no input method, and an open composition is dropped.
+  if (QInputMethod* im = QGuiApplication::inputMethod()) {
+    im->reset();
+    im->hide();
+  }
+}
+
+void DataGrid::MSFlexGrid1_MouseDown(Qt::MouseButton button) {
+  if (button != Qt::RightButton) return;
+  FlexGrid* g = MSFlexGrid1;
+  const int mouseRow = g->MouseRow();
+  const int mouseCol = g->MouseCol();
+  const bool onCell = mouseRow >= firstPointedCell_ && mouseCol >= firstPointedCell_;
+  if (!g->SingleCellSelected()) {
+    const bool outside =
+        mouseCol < std::min(g->Col(), g->ColSel()) || mouseRow < std::min(g->Row(), g->RowSel()) ||
+        mouseCol > std::max(g->Col(), g->ColSel()) || mouseRow > std::max(g->Row(), g->RowSel());
+    if (!outside) {
+      dialogs_.Popup(*Edit, QCursor::pos());
+      return;
+    }
+  }
+  if (!onCell) return;
+  g->SetRow(mouseRow);
+  g->SetCol(mouseCol);
+  dialogs_.Popup(*Edit, QCursor::pos());
+}
+
+// --- the editor -------------------------------------------------------------------
+
+bool DataGrid::Text_Edit_KeyDown(QKeyEvent* event) {
+  FlexGrid* g = MSFlexGrid1;
+  switch (event->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (g->Row() + 1 < g->Rows()) g->SetRow(g->Row() + 1);
+      break;
+    case Qt::Key_Up:
+      if (g->Row() - 1 >= 1) g->SetRow(g->Row() - 1);
+      break;
+    case Qt::Key_Right:
+      if (g->Col() + 1 < g->Cols()) g->SetCol(g->Col() + 1);
+      break;
+    case Qt::Key_Left:
+      if (g->Col() - 1 >= 1) g->SetCol(g->Col() - 1);
+      break;
+    case Qt::Key_Escape:
+      // Abandons the typing: the cell keeps its text.
+      Text_Edit->setText(g->Text());
+      Text_Edit->hide();
+      editing_ = false;
+      break;
+    default:
+      return false;
+  }
+  g->setFocus(Qt::OtherFocusReason);
+  return true;
+}
+
+void DataGrid::Text_Edit_MouseDown(Qt::MouseButton button) {
+  if (button != Qt::RightButton) return;
+  // The editor's own text-box menu is never shown; the grid's menu is.
+  dialogs_.Popup(*Edit, QCursor::pos());
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Text_Edit) {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        return Text_Edit_KeyDown(static_cast<QKeyEvent*>(event));
+      case QEvent::ShortcutOverride: {
+        // The grid's Ctrl+X/C/V/A win over the text box's own.
+        auto* key = static_cast<QKeyEvent*>(event);
+        for (QAction* a : Edit->actions()) {
+          if (!a->shortcut().isEmpty() && key->keyCombination() == a->shortcut()[0]) {
+            event->ignore();
+            return true;
+          }
+        }
+        break;
+      }
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+          Text_Edit_MouseDown(Qt::RightButton);
+          return true;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// --- the "編集" menu ---------------------------------------------------------------
+
+void DataGrid::EmptySelection() {
+  MSFlexGrid1->SetFillStyle(FlexGrid::Fill::Repeat);
+  MSFlexGrid1->SetText(QString());
+  MSFlexGrid1->SetFillStyle(FlexGrid::Fill::Single);
+}
+
+void DataGrid::Edit_Cut_Click() {
+  const QString s = MSFlexGrid1->Clip();
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  clipboard->setText(s);
+  EmptySelection();
+  Text_Edit->clear();
+  LastCopyText = s;
+}
+
+void DataGrid::Edit_Copy_Click() {
+  const QString s = MSFlexGrid1->Clip();
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  clipboard->setText(s);
+  LastCopyText = s;
+}
+
+PasteBlock DataGrid::CountPasteBlock(const QString& text) const {
+  return kelvora::CountPasteBlock(text.toStdString(), LastCopyText.toStdString());
+}
+
+void DataGrid::Edit_Paste_Click() {
+  const QString text = QGuiApplication::clipboard()->text();
+  const PasteBlock block = CountPasteBlock(text);
+  FlexGrid* g = MSFlexGrid1;
+  if (g->Col() + block.cols > g->Cols() || g->Row() + block.rows > g->Rows()) {
+    dialogs_.Message(this, kTitleWarning, QStringLiteral("貼り付け先が範囲外です"),
+                     Dialogs::Icon::Warning);
+    return;
+  }
+  g->SetRowSel(g->Row() + block.rows - 1);
+  g->SetColSel(g->Col() + block.cols - 1);
+  g->SetClip(QString::fromStdString(ClipboardToGridText(text.toStdString())));
+  Text_Edit->setText(g->Text());
+}
+
+void DataGrid::Edit_Select_All_Click() {
+  FlexGrid* g = MSFlexGrid1;
+  g->SetRow(0);
+  g->SetCol(0);
+  g->SetRowSel(g->Rows() - 1);
+  g->SetColSel(g->Cols() - 1);
+}
+
+}  // namespace kelvora

@@ -1,0 +1,46 @@
+#include "screens/dialogs.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace kelvora {
+
+namespace {
+
+QMessageBox::Icon ToBoxIcon(Dialogs::Icon icon) {
+  switch (icon) {
+    case Dialogs::Icon::Information:
+      return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+      return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+      return QMessageBox::Critical;
+    case Dialogs::Icon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void QtDialogs::Message(QWidget* parent, const QString& title, const QString& text, Icon icon) {
+  QMessageBox box(ToBoxIcon(icon), title, text, QMessageBox::Ok, parent);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  box.exec();
+}
+
+bool QtDialogs::YesNo(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+int QtDialogs::Exec(QDialog& dialog) { return dialog.exec(); }
+
+QAction* QtDialogs::Popup(QMenu& menu, const QPoint& globalPos) { return menu.exec(globalPos); }
+
+}  // namespace kelvora
