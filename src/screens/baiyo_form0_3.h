@@ -32,8 +32,8 @@ class Baiyo_Form0_3 : public ChildScreen {
   struct FitRequest {
     GridTable table;
     IncubationTableShape shape;
-    std::string name;          // Text_Dojyo
-    std::string standardTemp;  // Text1
+    std::string name;           // Text_Dojyo
+    std::string standardTemp;   // Text1
     bool isFertilizer = false;  // Option2
   };
   using FitHook = std::function<void(Baiyo_Form0_3& screen, const FitRequest& request)>;

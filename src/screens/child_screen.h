@@ -67,6 +67,10 @@ class ChildFrame : public QMdiSubWindow {
   explicit ChildFrame(ChildScreen* screen);
   ChildScreen* ScreenWidget() const { return screen_; }
 
+ signals:
+  // The screen agreed to close; the window goes away next.
+  void Closed(kelvora::Screen screen);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

@@ -194,7 +194,8 @@ void FlexGrid::SetCellBackColor(const QColor& color) {
   if (Rows() == 0 || Cols() == 0) return;
   if (fill_ == Fill::Repeat) {
     for (int r = std::min(row_, rowSel_); r <= std::max(row_, rowSel_); ++r) {
-      for (int c = std::min(col_, colSel_); c <= std::max(col_, colSel_); ++c) colors_[r][c] = color;
+      for (int c = std::min(col_, colSel_); c <= std::max(col_, colSel_); ++c)
+        colors_[r][c] = color;
     }
   } else {
     colors_[row_][col_] = color;
@@ -202,9 +203,7 @@ void FlexGrid::SetCellBackColor(const QColor& color) {
   viewport()->update();
 }
 
-int FlexGrid::ColWidth(int col) const {
-  return col >= 0 && col < Cols() ? colWidthTwips_[col] : 0;
-}
+int FlexGrid::ColWidth(int col) const { return col >= 0 && col < Cols() ? colWidthTwips_[col] : 0; }
 
 void FlexGrid::SetColWidth(int col, int twips) {
   if (col < 0 || col >= Cols()) return;
@@ -307,6 +306,12 @@ bool FlexGrid::IsCellVisible(int row, int col) const {
 }
 
 void FlexGrid::EnsureVisible(int row, int col) {
+  // Before the grid has its size, the scrolling waits for it.
+  if (!isVisible() || viewport()->height() < FixedHeight() + rowHeight_) {
+    pendingVisible_ = QPoint(col, row);
+    return;
+  }
+  pendingVisible_ = QPoint(-1, -1);
   if (row >= fixedRows_ && row < Rows()) {
     int top = TopRow();
     int visible = VisibleScrollRows();
@@ -439,6 +444,15 @@ void FlexGrid::paintEvent(QPaintEvent*) {
 void FlexGrid::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   UpdateScrollBars();
+  if (pendingVisible_.x() >= 0 && isVisible())
+    EnsureVisible(pendingVisible_.y(), pendingVisible_.x());
+  emit Scrolled();
+}
+
+void FlexGrid::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  UpdateScrollBars();
+  if (pendingVisible_.x() >= 0) EnsureVisible(pendingVisible_.y(), pendingVisible_.x());
   emit Scrolled();
 }
 

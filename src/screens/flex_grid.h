@@ -121,6 +121,7 @@ class FlexGrid : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -163,6 +164,7 @@ class FlexGrid : public QAbstractScrollArea {
   int rowHeight_ = 20;
   Fill fill_ = Fill::Single;
   bool dragging_ = false;
+  QPoint pendingVisible_{-1, -1};  // x = column, y = row
 };
 
 // Default width of a grid column, in twips.

@@ -27,7 +27,8 @@ QString HelpFilePath() {
 
 void SetHelpFilePath(const QString& path) { HelpPathOverride() = path; }
 
-HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), Browser(new QTextBrowser(this)) {
+HelpWindow::HelpWindow(QWidget* owner)
+    : QWidget(owner, Qt::Window), Browser(new QTextBrowser(this)) {
   setObjectName(QStringLiteral("KELVOHELP"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("ケルボラ１ ヘルプ"));
@@ -44,14 +45,14 @@ void HelpWindow::ShowContents() {
     Browser->setSource(QUrl::fromLocalFile(path));
     Browser->scrollToAnchor(QString());
   } else {
-    Browser->setHtml(QStringLiteral("<p>ヘルプファイル「%1」が見つかりません。</p>")
-                         .arg(path.toHtmlEscaped()));
+    Browser->setHtml(
+        QStringLiteral("<p>ヘルプファイル「%1」が見つかりません。</p>").arg(path.toHtmlEscaped()));
   }
 }
 
 HelpWindow* ShowHelp(QWidget* owner) {
-  HelpWindow* w = owner ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly)
-                        : nullptr;
+  HelpWindow* w =
+      owner ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
   if (!w) w = new HelpWindow(owner);
   w->ShowContents();
   w->show();

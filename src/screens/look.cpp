@@ -1,5 +1,6 @@
 #include "screens/look.h"
 
+#include <QCursor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -57,7 +58,8 @@ QPixmap SplashPicture() {
   title.setBold(true);
   p.setFont(title);
   p.setPen(QColor(40, 70, 40));
-  p.drawText(QRect(150, 30, 390, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ケルボラ１"));
+  p.drawText(QRect(150, 30, 390, 60), Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("ケルボラ１"));
   QFont sub;
   sub.setPixelSize(17);
   p.setFont(sub);
@@ -74,7 +76,8 @@ QPixmap SplashPicture() {
 }
 
 void SetProgramPointerArrow() {
-  if (!QGuiApplication::overrideCursor()) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  if (!QGuiApplication::overrideCursor())
+    QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
 }
 
 }  // namespace kelvora

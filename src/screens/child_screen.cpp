@@ -1,0 +1,110 @@
+#include "screens/child_screen.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "screens/barjon.h"
+#include "screens/help_window.h"
+#include "screens/look.h"
+#include "screens/mdiform1.h"
+#include "screens/twips.h"
+#include "store/hensuu.h"
+
+namespace kelvora {
+
+QString ScreenCaption(Screen screen) {
+  switch (screen) {
+    case Screen::Baiyo_Form0_3:
+      return QStringLiteral("培養結果記入");
+    case Screen::HojyoBaiyo_Form:
+      return QStringLiteral("ほ場埋め込みによる培養");
+    case Screen::ParaAll_Form:
+      return QStringLiteral("パラメータ一覧");
+    case Screen::Ondo_Form:
+      return QStringLiteral("地温入力");
+    case Screen::Suitei_Form:
+      return QStringLiteral("窒素無機化の推定");
+    case Screen::ParaKekka_Form0_1:
+      return QStringLiteral("パラメータ計算結果");
+  }
+  return QString();
+}
+
+ChildScreen::ChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
+    : QWidget(parent), host_(host), kind_(kind) {
+  setWindowTitle(ScreenCaption(kind));
+}
+
+hensuu& ChildScreen::Store() const { return host_.Store(); }
+Dialogs& ChildScreen::GetDialogs() const { return host_.GetDialogs(); }
+
+bool ChildScreen::QueryClose() {
+  TakeCascadeBack();
+  return true;
+}
+
+bool ChildScreen::CloseScreen() {
+  if (auto* frame = qobject_cast<ChildFrame*>(parentWidget())) return frame->close();
+  if (!QueryClose()) return false;
+  close();
+  return true;
+}
+
+void ChildScreen::TakeCascadeBack() {
+  hensuu& st = Store();
+  st.WindowCascadeOffset = static_cast<int16_t>(st.WindowCascadeOffset - 500);
+  if (st.WindowCascadeOffset < 0) st.WindowCascadeOffset = 0;
+}
+
+QMenu* ChildScreen::MakeHelpMenu() {
+  auto* menu = new QMenu(QStringLiteral("ヘルプ"), this);
+  menu->setObjectName(QStringLiteral("Help"));
+  QAction* help = menu->addAction(QStringLiteral("ヘルプの表示"));
+  help->setObjectName(QStringLiteral("Help_Show"));
+  help->setShortcut(QKeySequence(Qt::Key_F1));
+  help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(help);
+  QAction* version = menu->addAction(QStringLiteral("バージョン情報"));
+  version->setObjectName(QStringLiteral("Barjon_Show"));
+  connect(help, &QAction::triggered, this, [this] { ShowHelp(this); });
+  connect(version, &QAction::triggered, this, [this] { ShowBarjon(this); });
+  return menu;
+}
+
+ChildFrame::ChildFrame(ChildScreen* screen) : screen_(screen) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWidget(screen);
+  setWindowTitle(screen->windowTitle());
+  setWindowIcon(ProgramIcon());
+}
+
+void ChildFrame::closeEvent(QCloseEvent* event) {
+  if (!screen_->QueryClose()) {
+    event->ignore();
+    return;
+  }
+  emit Closed(screen_->Kind());
+  QMdiSubWindow::closeEvent(event);
+}
+
+PlainChildScreen::PlainChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
+    : ChildScreen(host, kind, parent) {
+  auto* bar = new QMenuBar(this);
+  bar->addMenu(MakeHelpMenu());
+  auto* note = new QLabel(QStringLiteral("この画面は準備中です。"), this);
+  note->setAlignment(Qt::AlignCenter);
+  auto* end = new QPushButton(QStringLiteral("終了"), this);
+  connect(end, &QPushButton::clicked, this, [this] { CloseScreen(); });
+  auto* layout = new QVBoxLayout(this);
+  layout->setMenuBar(bar);
+  layout->addWidget(note, 1);
+  layout->addWidget(end, 0, Qt::AlignRight);
+  setMinimumSize(TwipsToPixels(6000), TwipsToPixels(3000));
+}
+
+}  // namespace kelvora

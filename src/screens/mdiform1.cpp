@@ -1,0 +1,292 @@
+#include "screens/mdiform1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "screens/barjon.h"
+#include "screens/dialogs.h"
+#include "screens/frmsplash.h"
+#include "screens/help_window.h"
+#include "screens/look.h"
+#include "screens/twips.h"
+#include "store/data_files.h"
+#include "store/hensuu.h"
+
+namespace kelvora {
+
+namespace {
+
+// Picture1: the strip of task buttons along the top edge.
+constexpr int kStripHeightTwips = 615;
+constexpr int kButtonWidthTwips = 1335;
+constexpr int kSuiteiWidthTwips = 13605;
+constexpr int kSuiteiHeightTwips = 9660;
+
+QPushButton* TaskButton(const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setFocusPolicy(Qt::TabFocus);
+  return b;
+}
+
+}  // namespace
+
+MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      MdiArea(new QMdiArea(this)),
+      Picture1(new QWidget(this)),
+      Command1(TaskButton(QStringLiteral("パラメータ計算"), Picture1)),
+      Command6(TaskButton(QStringLiteral("ほ場埋設"), Picture1)),
+      Command2(TaskButton(QStringLiteral("パラメータ一覧"), Picture1)),
+      Command4(TaskButton(QStringLiteral("地温入力"), Picture1)),
+      Command5(TaskButton(QStringLiteral("無機化推定"), Picture1)),
+      Command3(TaskButton(QStringLiteral("終了"), Picture1)),
+      Help(menuBar()->addMenu(QStringLiteral("ヘルプ"))),
+      Help_Show(Help->addAction(QStringLiteral("ヘルプの表示"))),
+      Barjon_Show(Help->addAction(QStringLiteral("バージョン情報"))),
+      store_(store),
+      dataDir_(std::move(dataDir)),
+      dialogs_(dialogs) {
+  setObjectName(QStringLiteral("MDIForm1"));
+  setWindowTitle(QStringLiteral("ケルボラ１"));
+  setWindowIcon(ProgramIcon());
+  Help->setObjectName(QStringLiteral("Help"));
+  Help_Show->setObjectName(QStringLiteral("Help_Show"));
+  Barjon_Show->setObjectName(QStringLiteral("Barjon_Show"));
+
+  Picture1->setObjectName(QStringLiteral("Picture1"));
+  Picture1->setAutoFillBackground(true);
+  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setBackground(QColor(171, 171, 171));
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Picture1);
+  layout->addWidget(MdiArea, 1);
+  setCentralWidget(central);
+  LayoutPicture1();
+
+  connect(Command1, &QPushButton::clicked, this, &MDIForm1::Command1_Click);
+  connect(Command6, &QPushButton::clicked, this, &MDIForm1::Command6_Click);
+  connect(Command2, &QPushButton::clicked, this, &MDIForm1::Command2_Click);
+  connect(Command4, &QPushButton::clicked, this, &MDIForm1::Command4_Click);
+  connect(Command5, &QPushButton::clicked, this, &MDIForm1::Command5_Click);
+  connect(Command3, &QPushButton::clicked, this, &MDIForm1::Command3_Click);
+  connect(Help_Show, &QAction::triggered, this, &MDIForm1::Help_Show_Click);
+  connect(Barjon_Show, &QAction::triggered, this, &MDIForm1::Barjon_Show_Click);
+
+  SetScreenFactory(Screen::Baiyo_Form0_3, [](MDIForm1& host) -> ChildScreen* {
+    auto* screen = new Baiyo_Form0_3(host);
+    screen->OnParameterCalculation = host.BaiyoFitHook();
+    return screen;
+  });
+  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form,
+                   Screen::Suitei_Form, Screen::ParaKekka_Form0_1}) {
+    SetScreenFactory(s,
+                     [s](MDIForm1& host) -> ChildScreen* { return new PlainChildScreen(host, s); });
+  }
+}
+
+// The buttons keep their places and sizes in twips, widened all alike when a
+// caption would not fit the font in use.
+void MDIForm1::LayoutPicture1() {
+  struct Place {
+    QPushButton* button;
+    int left;
+  };
+  const Place places[] = {{Command1, 0},    {Command6, 1320}, {Command2, 2640},
+                          {Command4, 3960}, {Command5, 5280}, {Command3, 7560}};
+  const int width = TwipsToPixels(kButtonWidthTwips);
+  double scale = 1.0;
+  int textHeight = 0;
+  for (const Place& p : places) {
+    QFontMetrics fm(p.button->font());
+    int needed = fm.horizontalAdvance(p.button->text()) + 2 * fm.averageCharWidth() + 12;
+    scale = std::max(scale, static_cast<double>(needed) / width);
+    textHeight = std::max(textHeight, fm.height());
+  }
+  const int height = std::max(TwipsToPixels(kStripHeightTwips), textHeight + 14);
+  for (const Place& p : places) {
+    int left = static_cast<int>(std::lround(TwipsToPixels(p.left) * scale));
+    p.button->setGeometry(left, 0, static_cast<int>(std::lround(width * scale)), height);
+  }
+  Picture1->setFixedHeight(height);
+  Picture1->setMinimumWidth(Command3->geometry().right() + 1);
+}
+
+void MDIForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::FontChange) LayoutPicture1();
+}
+
+// --- start-up and shut-down ------------------------------------------------------------
+
+void MDIForm1::Startup() {
+  auto* splash = new frmSplash;
+  splash->show();
+  QCoreApplication::processEvents();
+
+  FileMessages messages = LoadDataFiles(store_, dataDir_);
+
+  if (QScreen* s = QGuiApplication::primaryScreen()) resize(s->availableGeometry().size());
+  showMaximized();
+  ChildFrame* first = LoadScreen(Screen::Baiyo_Form0_3);
+  if (first) {
+    PlaceScreen(first, 0);
+    ShowScreen(first);
+  }
+  splash->close();
+  ShowFileMessages(messages);
+}
+
+void MDIForm1::closeEvent(QCloseEvent* event) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  if (!CloseAllChildScreens()) {
+    event->ignore();
+    return;
+  }
+  if (dialogs_.YesNo(this, kTitleFileSave, QStringLiteral("データをファイル保存しますか"))) {
+    FileMessages messages = SaveDataFiles(store_, dataDir_);
+    if (!messages.empty()) {
+      QStringList lines;
+      for (const std::string& m : messages) lines << QString::fromStdString(m);
+      lines << QStringLiteral("保存せずに終了しますか。");
+      if (!dialogs_.YesNo(this, kTitleCaution, lines.join(QStringLiteral("\n\n")))) {
+        event->ignore();
+        return;
+      }
+    }
+  }
+  closed_ = true;
+  event->accept();
+  emit Closed();
+}
+
+void MDIForm1::ShowFileMessages(const std::vector<std::string>& messages) {
+  if (messages.empty()) return;
+  QStringList lines;
+  for (const std::string& m : messages) lines << QString::fromStdString(m);
+  dialogs_.Message(this, kTitleCaution, lines.join(QStringLiteral("\n\n")), Dialogs::Icon::Warning);
+}
+
+// --- child screens ------------------------------------------------------------------------
+
+void MDIForm1::SetScreenFactory(Screen screen, ScreenFactory factory) {
+  factories_[screen] = std::move(factory);
+}
+
+bool MDIForm1::RunDeletionDialog(QWidget* owner) {
+  if (!deletionDialog_) return false;
+  deletionDialog_(owner);
+  return true;
+}
+
+void MDIForm1::SetBaiyoFitHook(Baiyo_Form0_3::FitHook hook) {
+  baiyoFitHook_ = std::move(hook);
+  if (auto* screen = Find<Baiyo_Form0_3>(Screen::Baiyo_Form0_3)) {
+    screen->OnParameterCalculation = baiyoFitHook_;
+  }
+}
+
+ChildFrame* MDIForm1::FrameOf(Screen screen) const {
+  auto it = open_.find(screen);
+  return it == open_.end() ? nullptr : it->second.data();
+}
+
+ChildScreen* MDIForm1::FindScreen(Screen screen) const {
+  ChildFrame* frame = FrameOf(screen);
+  return frame ? frame->ScreenWidget() : nullptr;
+}
+
+ChildFrame* MDIForm1::LoadScreen(Screen screen) {
+  if (ChildFrame* frame = FrameOf(screen)) return frame;
+  auto it = factories_.find(screen);
+  if (it == factories_.end() || !it->second) return nullptr;
+  ChildScreen* widget = it->second(*this);
+  if (!widget) return nullptr;
+  auto* frame = new ChildFrame(widget);
+  MdiArea->addSubWindow(frame);
+  frame->adjustSize();
+  open_[screen] = frame;
+  connect(frame, &ChildFrame::Closed, this, [this](Screen s) { open_.erase(s); });
+  return frame;
+}
+
+void MDIForm1::CascadeStep() {
+  store_.WindowCascadeOffset = static_cast<int16_t>(store_.WindowCascadeOffset + 500);
+  if (store_.WindowCascadeOffset == 3000) store_.WindowCascadeOffset = 0;
+}
+
+void MDIForm1::PlaceScreen(ChildFrame* frame, int offsetTwips) {
+  int px = TwipsToPixels(offsetTwips);
+  frame->move(px, px);
+}
+
+void MDIForm1::ShowScreen(ChildFrame* frame) {
+  frame->show();
+  frame->raise();
+  MdiArea->setActiveSubWindow(frame);
+}
+
+ChildScreen* MDIForm1::OpenChildScreen(Screen screen, CascadeOrder order, QSize sizeTwips) {
+  ChildFrame* frame = nullptr;
+  if (order == CascadeOrder::LoadFirst) {
+    frame = LoadScreen(screen);
+    CascadeStep();
+  } else {
+    CascadeStep();
+    frame = LoadScreen(screen);
+  }
+  if (!frame) return nullptr;
+  PlaceScreen(frame, store_.WindowCascadeOffset);
+  if (sizeTwips.isValid()) {
+    frame->resize(TwipsToPixels(sizeTwips.width()), TwipsToPixels(sizeTwips.height()));
+  }
+  ShowScreen(frame);
+  return frame->ScreenWidget();
+}
+
+bool MDIForm1::CloseChildScreen(Screen screen) {
+  ChildFrame* frame = FrameOf(screen);
+  return frame ? frame->close() : true;
+}
+
+bool MDIForm1::CloseAllChildScreens() {
+  std::vector<QPointer<ChildFrame>> frames;
+  for (auto& [screen, frame] : open_) frames.push_back(frame);
+  bool all = true;
+  for (auto& frame : frames) {
+    if (frame && !frame->close()) all = false;
+  }
+  return all;
+}
+
+// --- buttons and menus ----------------------------------------------------------------------
+
+void MDIForm1::Command1_Click() { OpenChildScreen(Screen::Baiyo_Form0_3); }
+void MDIForm1::Command6_Click() { OpenChildScreen(Screen::HojyoBaiyo_Form); }
+void MDIForm1::Command2_Click() { OpenChildScreen(Screen::ParaAll_Form); }
+void MDIForm1::Command4_Click() { OpenChildScreen(Screen::Ondo_Form, CascadeOrder::StepFirst); }
+void MDIForm1::Command5_Click() {
+  OpenChildScreen(Screen::Suitei_Form, CascadeOrder::StepFirst,
+                  QSize(kSuiteiWidthTwips, kSuiteiHeightTwips));
+}
+void MDIForm1::Command3_Click() { close(); }
+void MDIForm1::Help_Show_Click() { ShowHelp(this); }
+void MDIForm1::Barjon_Show_Click() { ShowBarjon(this); }
+
+}  // namespace kelvora

@@ -1,0 +1,125 @@
+// "ケルボラ１": the main window. It runs start-up (splash, data files, the
+// first screen) and shut-down (closing every screen, the save question), holds
+// the task buttons, and places the child screens in a cascade.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QSize>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "screens/baiyo_form0_3.h"
+#include "screens/child_screen.h"
+
+class QAction;
+class QMdiArea;
+class QMenu;
+
+namespace kelvora {
+
+class Dialogs;
+class hensuu;
+
+class MDIForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Creates the screen's widget (its load handler runs in its constructor).
+  using ScreenFactory = std::function<ChildScreen*(MDIForm1& host)>;
+  // Runs the deletion dialog for Store().DeleteKind, modally over `owner`.
+  using DeletionDialog = std::function<void(QWidget* owner)>;
+  // Whether a screen is loaded before or after the cascade step.
+  enum class CascadeOrder { LoadFirst, StepFirst };
+
+  MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs,
+           QWidget* parent = nullptr);
+
+  hensuu& Store() const { return store_; }
+  const std::filesystem::path& DataDir() const { return dataDir_; }
+  Dialogs& GetDialogs() const { return dialogs_; }
+
+  // Controls.
+  QMdiArea* const MdiArea;
+  QWidget* const Picture1;
+  QPushButton* const Command1;  // "パラメータ計算"
+  QPushButton* const Command6;  // "ほ場埋設"
+  QPushButton* const Command2;  // "パラメータ一覧"
+  QPushButton* const Command4;  // "地温入力"
+  QPushButton* const Command5;  // "無機化推定"
+  QPushButton* const Command3;  // "終了"
+  QMenu* const Help;
+  QAction* const Help_Show;
+  QAction* const Barjon_Show;
+
+  // The load handler: splash, LoadDataFiles, the incubation screen at the
+  // top-left corner, splash closed. Shows the main window.
+  void Startup();
+
+  // Replaces how a screen is created (the screens not built yet open a plain
+  // window with their caption).
+  void SetScreenFactory(Screen screen, ScreenFactory factory);
+  void SetDeletionDialog(DeletionDialog dialog) { deletionDialog_ = std::move(dialog); }
+  // Runs the deletion dialog; false when there is none yet.
+  bool RunDeletionDialog(QWidget* owner);
+  // Handed to every incubation screen for "⑦ パラメータ算出" (also to the
+  // one open now).
+  void SetBaiyoFitHook(Baiyo_Form0_3::FitHook hook);
+  const Baiyo_Form0_3::FitHook& BaiyoFitHook() const { return baiyoFitHook_; }
+
+  // The cascade step: WindowCascadeOffset + 500 (3000 becomes 0); the screen
+  // is loaded if it is not open, placed at the offset and shown in front.
+  // `sizeTwips`, when valid, sets the window's width and height.
+  ChildScreen* OpenChildScreen(Screen screen, CascadeOrder order = CascadeOrder::LoadFirst,
+                               QSize sizeTwips = QSize());
+  // The open screen, or nullptr.
+  ChildScreen* FindScreen(Screen screen) const;
+  template <typename T>
+  T* Find(Screen screen) const {
+    return qobject_cast<T*>(FindScreen(screen));
+  }
+  ChildFrame* FrameOf(Screen screen) const;
+  // Closes an open screen (its close handler runs). False when it stayed.
+  bool CloseChildScreen(Screen screen);
+  // Closes every open screen; false when one of them stayed open.
+  bool CloseAllChildScreens();
+
+  // Buttons and menus.
+  void Command1_Click();
+  void Command6_Click();
+  void Command2_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Command3_Click();
+  void Help_Show_Click();
+  void Barjon_Show_Click();
+
+ signals:
+  // The main window has closed: the program ends.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  ChildFrame* LoadScreen(Screen screen);
+  void PlaceScreen(ChildFrame* frame, int offsetTwips);
+  void ShowScreen(ChildFrame* frame);
+  void CascadeStep();
+  void LayoutPicture1();
+  void ShowFileMessages(const std::vector<std::string>& messages);
+
+  hensuu& store_;
+  std::filesystem::path dataDir_;
+  Dialogs& dialogs_;
+  std::map<Screen, ScreenFactory> factories_;
+  std::map<Screen, QPointer<ChildFrame>> open_;
+  DeletionDialog deletionDialog_;
+  Baiyo_Form0_3::FitHook baiyoFitHook_;
+  bool closed_ = false;
+};
+
+}  // namespace kelvora

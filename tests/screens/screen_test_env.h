@@ -1,0 +1,86 @@
+// What the screen tests share: a data folder of their own, a data store, the
+// scripted dialogs, a main window, and key and mouse helpers that go through
+// the real widgets.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "screens/data_grid.h"
+#include "screens/mdiform1.h"
+#include "scripted_dialogs.h"
+#include "store/hensuu.h"
+
+namespace kelvora::test {
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline std::string Fixture(const char* name) {
+  return ReadBytes(std::filesystem::path(KELVORA_FIXTURE_DIR) / name);
+}
+
+inline void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+// Sends the characters to whichever widget has the focus, one key at a time,
+// as a user's typing does.
+inline void Type(const QString& text) {
+  for (QChar ch : text) {
+    QWidget* w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr) << "no widget has the focus";
+    QTest::keyClick(w, ch.toLatin1() ? ch.toLatin1() : 'x');
+  }
+}
+
+inline void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QWidget* w = QApplication::focusWidget();
+  ASSERT_NE(w, nullptr) << "no widget has the focus";
+  QTest::keyClick(w, key, mods);
+}
+
+inline void ClickCell(FlexGrid* grid, int row, int col, Qt::MouseButton button = Qt::LeftButton,
+                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  grid->EnsureVisible(row, col);
+  QTest::mouseClick(grid->viewport(), button, mods, grid->CellRect(row, col).center());
+}
+
+// A main window over a data folder that does not exist yet.
+struct ScreenEnv {
+  QTemporaryDir tmp;
+  hensuu store;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<MDIForm1> main;
+
+  ScreenEnv() {
+    main = std::make_unique<MDIForm1>(store, DataDir(), dialogs);
+    main->resize(1366, 768);
+  }
+  std::filesystem::path DataDir() const {
+    return std::filesystem::path(tmp.path().toStdString()) / "Data";
+  }
+  void Show() {
+    main->show();
+    QApplication::setActiveWindow(main.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+  }
+  Baiyo_Form0_3* Baiyo() const { return main->Find<Baiyo_Form0_3>(Screen::Baiyo_Form0_3); }
+  Baiyo_Form0_3* OpenBaiyo() {
+    main->OpenChildScreen(Screen::Baiyo_Form0_3);
+    return Baiyo();
+  }
+};
+
+}  // namespace kelvora::test

@@ -1,0 +1,68 @@
+// The dialog seam answered by the test: every message is recorded, questions
+// take the answers queued by the test, pop-up menus are recorded and may be
+// answered with one of their actions.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "screens/dialogs.h"
+
+namespace kelvora {
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Shown {
+    QString kind;  // "message" or "question"
+    QString title;
+    QString text;
+  };
+
+  std::vector<Shown> shown;
+  std::deque<bool> answers;  // for YesNo, in order
+  std::function<int(QDialog&)> onExec;
+  std::function<QAction*(QMenu&)> onPopup;
+  int popups = 0;
+
+  void Message(QWidget*, const QString& title, const QString& text, Icon) override {
+    shown.push_back({QStringLiteral("message"), title, text});
+  }
+  bool YesNo(QWidget*, const QString& title, const QString& text) override {
+    shown.push_back({QStringLiteral("question"), title, text});
+    if (answers.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text.toStdString();
+      return false;
+    }
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  int Exec(QDialog& dialog) override {
+    if (!onExec) {
+      ADD_FAILURE() << "unexpected dialog: " << dialog.windowTitle().toStdString();
+      return QDialog::Rejected;
+    }
+    return onExec(dialog);
+  }
+  QAction* Popup(QMenu& menu, const QPoint&) override {
+    ++popups;
+    QAction* chosen = onPopup ? onPopup(menu) : nullptr;
+    if (chosen) chosen->trigger();
+    return chosen;
+  }
+
+  // Texts of the messages shown so far.
+  QStringList Texts() const {
+    QStringList out;
+    for (const Shown& s : shown) out << s.text;
+    return out;
+  }
+};
+
+}  // namespace kelvora

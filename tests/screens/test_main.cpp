@@ -1,0 +1,16 @@
+// Screen tests run on the offscreen platform (unless QT_QPA_PLATFORM says
+// otherwise) with the program's Japanese font.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFont>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QFont font(QStringLiteral("Noto Sans CJK JP"));
+  font.setPointSize(10);
+  QApplication::setFont(font);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
