@@ -2,6 +2,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "kinetics/curves.h"
 #include "kinetics/parallel.h"
@@ -336,21 +339,50 @@ class FieldObjective : public Objective {
 
   EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
     Accumulator acc(dest);
-    double t = 0, t1 = 0, t2 = 0, a = 0, tk = 0;
-    int sample = 0;
     const int D = static_cast<int>(days_.size()) - 1;
+    // The running sums of the daily factors depend on the activation energies
+    // alone, which the search changes at two positions out of seven: they are
+    // computed once per energy and reused.
+    std::shared_ptr<const RunningSums> r1, r2;
     std::vector<double> gauss;
-    if (model_ == 6) gauss = GaussTerms(p[0]);
+    int failDay = D + 1;
+    switch (model_) {
+      case 1:
+      case 4:
+        r1 = Running(p[0]);
+        failDay = r1->failDay;
+        break;
+      case 2:
+      case 3:
+        r1 = Running(p[0]);
+        r2 = Running(p[1]);
+        failDay = std::min(r1->failDay, r2->failDay);
+        break;
+      case 5:
+        r1 = Running(p[0]);
+        r2 = Running(p[4]);
+        failDay = std::min(r1->failDay, r2->failDay);
+        break;
+      case 6:
+        gauss = GaussTerms(p[0]);
+        failDay = gaussFailDay_;
+        break;
+      default:
+        return {acc.Value(), false};
+    }
+    double a = 0, tk = 0;
+    int sample = 0;
     for (int d = 1; d <= D; ++d) {
       const FieldDay& day = days_[d];
       if (day.hasTemp) {
-        if (model_ == 6) {
-          if (d >= gaussFailDay_) return {acc.Value(), false};
+        if (d >= failDay) return {acc.Value(), false};
+        if (model_ == 2 || model_ == 3) {
+          a = a + (r1->f[d] + r2->f[d]) / 2;
+          if (!Finite(a)) return {acc.Value(), false};
+        } else if (model_ == 6) {
           double g = gauss[d];  // NaN when the day's term could not be computed
           tk = tk + g;
           if (!Finite(g) || !Finite(tk)) return {acc.Value(), false};
-        } else if (!AddFactors(day, p, t, t1, t2, a)) {
-          return {acc.Value(), false};
         }
       }
       if (!day.hasObs) continue;
@@ -359,6 +391,7 @@ class FieldObjective : public Objective {
       switch (model_) {
         case 1:
         case 4: {
+          const double t = r1->sum[d];
           double e = 0;
           if (!CheckedExp((p[1] * -1) * t, e)) return {acc.Value(), false};
           calc = p[2] * (1 - e) + p[3];
@@ -367,6 +400,7 @@ class FieldObjective : public Objective {
         }
         case 2:
         case 3: {
+          const double t1 = r1->sum[d], t2 = r2->sum[d];
           double e1 = 0, e2 = 0;
           if (!CheckedExp((p[2] * -1) * t1, e1) || !CheckedExp((p[3] * -1) * t2, e2))
             return {acc.Value(), false};
@@ -376,6 +410,7 @@ class FieldObjective : public Objective {
           break;
         }
         case 5: {
+          const double t1 = r1->sum[d], t2 = r2->sum[d];
           if (!(p[3] - t2 > 0)) {
             double e = 0;
             if (!CheckedExp((p[1] * -1) * (t1 - p[3]), e)) return {acc.Value(), false};
@@ -388,11 +423,9 @@ class FieldObjective : public Objective {
           double e = 0;
           if (!CheckedExp((gauss_[1] * -1) * tk, e)) return {acc.Value(), false};
           calc = gauss_[2] * (1 - e);
-          adj = d < gaussFailDay_ ? gaussT1_[d] : 0;
+          adj = gaussT1_[d];
           break;
         }
-        default:
-          return {acc.Value(), false};
       }
       if (!Finite(calc)) return {acc.Value(), false};
       if (tables) {
@@ -414,35 +447,40 @@ class FieldObjective : public Objective {
     return day.temp && ArrheniusFactorChecked(E, *day.temp, ts_, f);
   }
 
-  bool AddFactors(const FieldDay& day, const double* p, double& t, double& t1, double& t2,
-                  double& a) const {
-    switch (model_) {
-      case 1:
-      case 4: {
+  // Daily factors of one activation energy and their running sums in day
+  // order; failDay is the first day whose factor or sum could not be computed.
+  struct RunningSums {
+    std::vector<double> f, sum;
+    int failDay = 0;
+  };
+
+  std::shared_ptr<const RunningSums> Running(double E) const {
+    uint64_t key = 0;
+    std::memcpy(&key, &E, sizeof key);
+    std::lock_guard<std::mutex> lock(runningMutex_);
+    auto it = running_.find(key);
+    if (it != running_.end()) return it->second;
+    auto r = std::make_shared<RunningSums>();
+    const int D = static_cast<int>(days_.size()) - 1;
+    r->f.assign(D + 1, 0.0);
+    r->sum.assign(D + 1, 0.0);
+    r->failDay = D + 1;
+    double t = 0;
+    for (int d = 1; d <= D; ++d) {
+      if (days_[d].hasTemp && r->failDay > D) {
         double f = 0;
-        if (!Factor(day, p[0], f)) return false;
-        t = t + f;
-        return Finite(t);
+        if (!Factor(days_[d], E, f) || !Finite(t + f)) {
+          r->failDay = d;
+        } else {
+          r->f[d] = f;
+          t = t + f;
+        }
       }
-      case 2:
-      case 3: {
-        double f1 = 0, f2 = 0;
-        if (!Factor(day, p[0], f1) || !Factor(day, p[1], f2)) return false;
-        t1 = t1 + f1;
-        t2 = t2 + f2;
-        a = a + (f1 + f2) / 2;
-        return Finite(t1) && Finite(t2) && Finite(a);
-      }
-      case 5: {
-        double f1 = 0, f2 = 0;
-        if (!Factor(day, p[0], f1) || !Factor(day, p[4], f2)) return false;
-        t1 = t1 + f1;
-        t2 = t2 + f2;
-        return Finite(t1) && Finite(t2);
-      }
-      default:
-        return false;
+      r->sum[d] = t;
     }
+    if (running_.size() >= 64) running_.clear();
+    running_.emplace(key, r);
+    return r;
   }
 
   // The daily terms f(Ea1) x NormalCdf((t2 - TAU) / sigma) of the Gaussian
@@ -507,6 +545,8 @@ class FieldObjective : public Objective {
 
   float ts_;
   std::vector<FieldDay> days_;  // [1..D]
+  mutable std::mutex runningMutex_;
+  mutable std::unordered_map<uint64_t, std::shared_ptr<const RunningSums>> running_;
   std::array<double, 5> gauss_{};
   std::vector<double> gaussF1_, gaussT1_, gaussT2_;
   int gaussFailDay_ = 0;

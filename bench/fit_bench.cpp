@@ -1,0 +1,145 @@
+// Wall time and objective evaluations of the fits and of the estimation.
+//
+//   build/bench/kelvora_bench --benchmark_min_time=1
+//
+// Each fit reports `evaluations` (objective evaluations the rules ask for) and
+// `distinct` (those actually computed; the rest come from remembered
+// results) per run.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "kinetics/curves.h"
+#include "kinetics/estimation.h"
+#include "kinetics/fit_driver.h"
+
+namespace kelvora {
+namespace {
+
+class QuietHost : public FitHost {
+ public:
+  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
+  FailedFitAnswer ModelFailed(FitSession&, int16_t) override { return FailedFitAnswer::Cancel; }
+};
+
+GridTable Grid(const std::string& text, int minRows, int cols) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::istringstream cs(line);
+    std::string cell;
+    while (std::getline(cs, cell, '\t')) cells.push_back(cell);
+    rows.push_back(cells);
+  }
+  GridTable g(std::max<int>(minRows, rows.size()), cols);
+  for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c)
+      g.Cell(r, c) = rows[r][c];
+  return g;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// One year of daily soil temperatures (central Japan, 5 cm) and twelve
+// monthly samples of a soil or a coated fertilizer buried in it.
+std::string BurialTable(bool fertilizer) {
+  std::string t = "年/月/日\t地温(℃)\t無機化量\n";
+  double sum = 0, tk = 0;
+  for (int d = 1; d <= 365; ++d) {
+    char temp[16];
+    std::snprintf(temp, sizeof temp, "%.1f", 15 + 10 * std::sin((d - 100) * 2 * M_PI / 365));
+    double T = std::atof(temp);
+    double f = ArrheniusFactor(16000, T, 25.0f);
+    sum += f;
+    tk += f * NormalCdf((sum - 30) / 5);
+    std::string obs;
+    if (d % 30 == 15) {
+      double v = fertilizer ? 95 * (1 - std::exp(-0.03 * tk)) : 8 * (1 - std::exp(-0.01 * sum)) + 1;
+      char ob[16];
+      std::snprintf(ob, sizeof ob, "%.2f", v + 0.03 * std::cos(d));
+      obs = ob;
+    }
+    t += "d" + std::to_string(d) + "\t" + temp + "\t" + obs + "\n";
+  }
+  return t;
+}
+
+void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, bool field) {
+  GridTable grid = field ? Grid(table, 2, 3) : Grid(table, 100, 4);
+  EvalCounts counts;
+  for (auto _ : state) {
+    FitRequest req;
+    req.grid = grid;
+    req.standardTemp = "25";
+    req.fertilizer = fertilizer;
+    FitSession s;
+    hensuu store;
+    QuietHost host;
+    FitRun run = field ? StartFieldFit(s, store, req, &host) : StartFit(s, store, req, &host);
+    if (run.outcome != FitOutcome::Completed) state.SkipWithError("fit did not complete");
+    counts = run.sequence.counts;
+    benchmark::DoNotOptimize(s.bestAic);
+  }
+  state.counters["evaluations"] = static_cast<double>(counts.evaluations);
+  state.counters["distinct"] = static_cast<double>(counts.distinct);
+}
+
+void BM_SoilFit3x10(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false);
+}
+void BM_FertilizerFit3x11(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false);
+}
+void BM_FieldFitSoilOneYear(benchmark::State& state) { RunFit(state, BurialTable(false), false, true); }
+void BM_FieldFitFertilizerOneYear(benchmark::State& state) {
+  RunFit(state, BurialTable(true), true, true);
+}
+
+// 100 parameter sets (models 1-5, or model 6) over ten years of daily soil
+// temperatures.
+void RunEstimation(benchmark::State& state, bool gauss) {
+  std::vector<std::string> temps(1);
+  for (int d = 1; d <= 3650; ++d) {
+    char t[16];
+    std::snprintf(t, sizeof t, "%.1f", 15 + 10 * std::sin((d - 100) * 2 * M_PI / 365.25));
+    temps.push_back(t);
+  }
+  std::vector<ParaRecord> sets;
+  for (int i = 0; i < 100; ++i) {
+    ParaRecord p;
+    p.StdTemp = 25;
+    p.ModelNo = static_cast<int16_t>(gauss ? 6 : 1 + i % 5);
+    p.Param = {15000.0f + 50 * i, 0.01f + 0.0001f * i, 10, 20, 17000, 3, 1};
+    if (p.ModelNo == 2 || p.ModelNo == 3) p.Param = {15000, 18000, 0.02f, 0.005f, 5, 4, 1};
+    sets.push_back(p);
+  }
+  for (auto _ : state) {
+    for (const ParaRecord& p : sets) {
+      EstimateResult r = EstimateSeries(p, temps, 3650);
+      benchmark::DoNotOptimize(r.dayAmounts.data());
+    }
+  }
+}
+void BM_Estimation100SetsTenYears(benchmark::State& state) { RunEstimation(state, false); }
+void BM_Estimation100GaussSetsTenYears(benchmark::State& state) { RunEstimation(state, true); }
+
+BENCHMARK(BM_SoilFit3x10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FertilizerFit3x11)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FieldFitSoilOneYear)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FieldFitFertilizerOneYear)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Estimation100SetsTenYears)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Estimation100GaussSetsTenYears)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace kelvora
+
+BENCHMARK_MAIN();

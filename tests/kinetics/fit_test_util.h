@@ -1,0 +1,60 @@
+// Shared pieces of the fit tests: tables from text, a host that records.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kinetics/fit_host.h"
+#include "kinetics/fit_session.h"
+#include "store/grid_text.h"
+
+namespace kelvora::testing {
+
+// A TAB/LF table (as copied from a spreadsheet) into a grid of the given size.
+inline GridTable TableGrid(const std::string& text, int rows, int cols) {
+  GridTable g(rows, cols);
+  std::istringstream in(text);
+  std::string line;
+  int r = 0;
+  while (std::getline(in, line) && r < rows) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream cells(line);
+    std::string cell;
+    int c = 0;
+    while (std::getline(cells, cell, '\t') && c < cols) g.Cell(r, c++) = cell;
+    ++r;
+  }
+  return g;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class RecordingHost : public FitHost {
+ public:
+  void ShowProgress(const std::string& a, const std::string& b, const std::string& c) override {
+    progress.push_back(a + "|" + b + "|" + c);
+  }
+  FailedFitAnswer ModelFailed(FitSession& s, int16_t model) override {
+    failures.push_back(model);
+    if (model == recalculateModel && !newValues.empty()) {
+      s.params[model] = newValues;
+      s.initialParams[model] = newValues;
+      newValues.clear();
+      return FailedFitAnswer::Recalculate;
+    }
+    return FailedFitAnswer::Cancel;
+  }
+  std::vector<std::string> progress;
+  std::vector<int16_t> failures;
+  int16_t recalculateModel = 0;
+  std::vector<float> newValues;
+};
+
+}  // namespace kelvora::testing
