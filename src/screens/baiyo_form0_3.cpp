@@ -366,11 +366,11 @@ void Baiyo_Form0_3::Command3_Click() {
 }
 
 void Baiyo_Form0_3::Command4_Click() {
-  Reload reload(*this);
   hensuu& st = Store();
-  // With an empty table the new data set stays on the screen, still to be
-  // appended as record 1.
+  // With an empty table the new data set stays on the screen as it is (what
+  // the editor holds included), still to be appended as record 1.
   if (st.BaiyoCount() == 0) return;
+  Reload reload(*this);
   st.BaiyoCurrent = st.BaiyoCount();
   ShowRecord();
 }

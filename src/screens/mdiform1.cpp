@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "screens/barjon.h"
 #include "screens/dialogs.h"
@@ -117,9 +118,16 @@ void MDIForm1::LayoutPicture1() {
     textHeight = std::max(textHeight, fm.height());
   }
   const int height = std::max(TwipsToPixels(kStripHeightTwips), textHeight + 14);
-  for (const Place& p : places) {
-    int left = static_cast<int>(std::lround(TwipsToPixels(p.left) * scale));
-    p.button->setGeometry(left, 0, static_cast<int>(std::lround(width * scale)), height);
+  const int count = static_cast<int>(std::size(places));
+  for (int i = 0; i < count; ++i) {
+    int left = static_cast<int>(std::lround(TwipsToPixels(places[i].left) * scale));
+    int w = static_cast<int>(std::lround(width * scale));
+    // Neighbours touch but never overlap.
+    if (i + 1 < count) {
+      int next = static_cast<int>(std::lround(TwipsToPixels(places[i + 1].left) * scale));
+      w = std::min(w, next - left);
+    }
+    places[i].button->setGeometry(left, 0, w, height);
   }
   Picture1->setFixedHeight(height);
   Picture1->setMinimumWidth(Command3->geometry().right() + 1);
@@ -141,6 +149,7 @@ void MDIForm1::Startup() {
 
   if (QScreen* s = QGuiApplication::primaryScreen()) resize(s->availableGeometry().size());
   showMaximized();
+  activateWindow();
   ChildFrame* first = LoadScreen(Screen::Baiyo_Form0_3);
   if (first) {
     PlaceScreen(first, 0);
