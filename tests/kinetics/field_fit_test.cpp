@@ -131,7 +131,9 @@ TEST(FieldFit, WholeFieldFitForSoilAndFertilizer) {
     EXPECT_EQ(s.aic[first], static_cast<float>(12 * std::log(double(s.rss[first])) + 8));
     ASSERT_EQ(store.ParaCount(), 1);
     EXPECT_EQ(store.ParaTable(1).ModelNo, s.currentModel);
-    if (!fertilizer) EXPECT_NEAR(s.params[1][2], 8, 1.0);
+    if (!fertilizer) {
+      EXPECT_NEAR(s.params[1][2], 8, 1.0);
+    }
   }
 }
 
