@@ -51,8 +51,28 @@ double Release(float no, float k, double t) { return no * (1 - std::exp((-k) * t
 
 }  // namespace
 
+PreparedSeries PrepareSeries(const std::vector<std::string>& temps, int days) {
+  PreparedSeries s;
+  s.days = days;
+  s.hasTemp.assign(days + 1, false);
+  s.temp.assign(days + 1, std::nullopt);
+  s.text.assign(days + 1, std::string());
+  for (int d = 1; d <= days && d < static_cast<int>(temps.size()); ++d) {
+    if (temps[d].empty()) continue;
+    s.hasTemp[d] = true;
+    s.temp[d] = ParseDouble(temps[d]);
+    s.text[d] = temps[d];
+  }
+  return s;
+}
+
 EstimateResult EstimateSeries(const ParaRecord& para, const std::vector<std::string>& temps,
                               int days) {
+  return EstimateSeries(para, PrepareSeries(temps, days));
+}
+
+EstimateResult EstimateSeries(const ParaRecord& para, const PreparedSeries& series) {
+  const int days = series.days;
   EstimateResult result;
   result.dayAmounts.assign(days + 1, std::nullopt);
   const int16_t model = para.ModelNo;
@@ -71,12 +91,11 @@ EstimateResult EstimateSeries(const ParaRecord& para, const std::vector<std::str
   }
   float t = 0, t1 = 0, t2 = 0, tk = 0;
   for (int d = 1; d <= days; ++d) {
-    const std::string& text = temps[d];
-    if (text.empty()) continue;
-    std::optional<double> T = ParseDouble(text);
+    if (!series.hasTemp[d]) continue;
+    const std::optional<double>& T = series.temp[d];
     if (!T) {
       result.ok = false;
-      result.message = std::to_string(d) + "日目の地温「" + text +
+      result.message = std::to_string(d) + "日目の地温「" + series.text[d] +
                        "」が数字ではないため、推定計算ができません。";
       return result;
     }

@@ -30,6 +30,16 @@ struct EstimateResult {
   std::vector<std::optional<double>> dayAmounts;  // [1..D]; empty for a day without temperature
 };
 
+// The temperatures of a series read once as numbers, for estimating many
+// parameter sets over the same days.
+struct PreparedSeries {
+  int days = 0;
+  std::vector<bool> hasTemp;                // [1..D]
+  std::vector<std::optional<double>> temp;  // [1..D]; nothing when the text is not a number
+  std::vector<std::string> text;            // [1..D] the texts, for messages
+};
+PreparedSeries PrepareSeries(const std::vector<std::string>& seriesTemps, int days);
+
 // Cumulative amount at the end of every day for the parameter set. Daily
 // factors are rounded to single before they are added, running sums are
 // singles, the model curves are evaluated in double precision. A temperature
@@ -38,6 +48,7 @@ struct EstimateResult {
 // 1-6 computes nothing (every day stays empty).
 EstimateResult EstimateSeries(const ParaRecord& para, const std::vector<std::string>& seriesTemps,
                               int days);
+EstimateResult EstimateSeries(const ParaRecord& para, const PreparedSeries& series);
 
 // The result table as grid text: row 0 "年/月/日" and the unit, then each day's
 // date and amount in the pattern "0.00" (empty for a day without temperature).
