@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "burial_table.h"
 #include "kinetics/curves.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
@@ -49,30 +50,6 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
-// One year of daily soil temperatures (central Japan, 5 cm) and twelve
-// monthly samples of a soil or a coated fertilizer buried in it.
-std::string BurialTable(bool fertilizer) {
-  std::string t = "年/月/日\t地温(℃)\t無機化量\n";
-  double sum = 0, tk = 0;
-  for (int d = 1; d <= 365; ++d) {
-    char temp[16];
-    std::snprintf(temp, sizeof temp, "%.1f", 15 + 10 * std::sin((d - 100) * 2 * M_PI / 365));
-    double T = std::atof(temp);
-    double f = ArrheniusFactor(16000, T, 25.0f);
-    sum += f;
-    tk += f * NormalCdf((sum - 30) / 5);
-    std::string obs;
-    if (d % 30 == 15) {
-      double v = fertilizer ? 95 * (1 - std::exp(-0.03 * tk)) : 8 * (1 - std::exp(-0.01 * sum)) + 1;
-      char ob[16];
-      std::snprintf(ob, sizeof ob, "%.2f", v + 0.03 * std::cos(d));
-      obs = ob;
-    }
-    t += "d" + std::to_string(d) + "\t" + temp + "\t" + obs + "\n";
-  }
-  return t;
-}
-
 void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, bool field) {
   GridTable grid = field ? Grid(table, 2, 3) : Grid(table, 100, 4);
   EvalCounts counts;
@@ -99,9 +76,9 @@ void BM_SoilFit3x10(benchmark::State& state) {
 void BM_FertilizerFit3x11(benchmark::State& state) {
   RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false);
 }
-void BM_FieldFitSoilOneYear(benchmark::State& state) { RunFit(state, BurialTable(false), false, true); }
+void BM_FieldFitSoilOneYear(benchmark::State& state) { RunFit(state, testing::BurialTable(false), false, true); }
 void BM_FieldFitFertilizerOneYear(benchmark::State& state) {
-  RunFit(state, BurialTable(true), true, true);
+  RunFit(state, testing::BurialTable(true), true, true);
 }
 
 // 100 parameter sets (models 1-5, or model 6) over ten years of daily soil

@@ -27,6 +27,19 @@ const char* kPleaseWait = "しばらくお待ち下さい";
 
 constexpr double kSigmaCandidates[] = {1, 2, 5, 10};
 
+// Evaluates paramVec into trialRss (clearing fitOk on an error, which does not
+// stop a candidate search) and returns it rounded to single.
+float EvalTrialRounded(FitSession& s, const Objective& obj, EvalCounts* counts) {
+  EvalResult r = obj.Eval(s.paramVec.data(), Dest::Double, nullptr);
+  if (!r.ok) s.fitOk = false;
+  s.trialRss = r.sum;
+  if (counts) {
+    ++counts->evaluations;
+    ++counts->distinct;
+  }
+  return RoundToSingle(r.sum);
+}
+
 // The sigma search of the Gaussian model: no failed-fit dialog, no look at
 // fitOk. False when the host cancelled.
 bool FitSigma(FitSession& s, FitHost* host, EvalCounts* counts) {
@@ -37,14 +50,7 @@ bool FitSigma(FitSession& s, FitHost* host, EvalCounts* counts) {
   std::unique_ptr<Objective> obj = MakeObjective(s, 6);
   auto evalSigma = [&](double sigma) {
     s.paramVec[0] = sigma;
-    EvalResult r = obj->Eval(s.paramVec.data(), Dest::Double, nullptr);
-    if (!r.ok) s.fitOk = false;
-    s.trialRss = r.sum;
-    if (counts) {
-      ++counts->evaluations;
-      ++counts->distinct;
-    }
-    return RoundToSingle(r.sum);
+    return EvalTrialRounded(s, *obj, counts);
   };
   s.bestRss = evalSigma(kSigmaCandidates[0]);
   double bestSigma = kSigmaCandidates[0];
@@ -127,16 +133,7 @@ std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* c
   s.paramVec.assign(n, 0.0);
   if (model == 2 || model == 3) s.currentModel = model;
   std::unique_ptr<Objective> obj = MakeObjective(s, model);
-  auto eval = [&]() {
-    EvalResult r = obj->Eval(s.paramVec.data(), Dest::Double, nullptr);
-    if (!r.ok) s.fitOk = false;
-    s.trialRss = r.sum;
-    if (counts) {
-      ++counts->evaluations;
-      ++counts->distinct;
-    }
-    return RoundToSingle(r.sum);
-  };
+  auto eval = [&]() { return EvalTrialRounded(s, *obj, counts); };
 
   for (int i = 0; i < n; ++i) s.paramVec[i] = grid[i][0];
   s.bestRss = eval();

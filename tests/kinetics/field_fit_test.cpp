@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "burial_table.h"
 #include "fit_test_util.h"
 #include "kinetics/curves.h"
 #include "kinetics/fit_driver.h"
@@ -87,34 +88,10 @@ TEST(FieldFit, ChecksAndMessages) {
   EXPECT_EQ(PrepareFieldFit(s, noTs).value_or(""), "標準温度に数字を記入して下さい");
 }
 
-std::string BurialTable(bool fertilizer) {
-  // One year of soil temperatures with twelve monthly samples from a known curve.
-  std::string t = kHeader;
-  double sum = 0, sum2 = 0, tk = 0;
-  for (int d = 1; d <= 365; ++d) {
-    double temp = 15 + 10 * std::sin((d - 100) * 2 * M_PI / 365);
-    char tb[16];
-    std::snprintf(tb, sizeof tb, "%.1f", temp);
-    double T = std::atof(tb);
-    sum += ArrheniusFactor(16000, T, 25.0f);
-    sum2 += ArrheniusFactor(16000, T, 25.0f);
-    tk += ArrheniusFactor(16000, T, 25.0f) * NormalCdf((sum2 - 30) / 5);
-    std::string obs;
-    if (d % 30 == 15) {
-      double v = fertilizer ? 95 * (1 - std::exp(-0.03 * tk)) : 8 * (1 - std::exp(-0.01 * sum)) + 1;
-      char ob[16];
-      std::snprintf(ob, sizeof ob, "%.2f", v + 0.03 * std::cos(d));
-      obs = ob;
-    }
-    t += "d" + std::to_string(d) + "\t" + tb + "\t" + obs + "\n";
-  }
-  return t;
-}
-
 TEST(FieldFit, WholeFieldFitForSoilAndFertilizer) {
   for (bool fertilizer : {false, true}) {
     SCOPED_TRACE(fertilizer ? "fertilizer" : "soil");
-    FitRequest req = FieldRequest(BurialTable(fertilizer), fertilizer);
+    FitRequest req = FieldRequest(testing::BurialTable(fertilizer), fertilizer);
     FitSession s;
     hensuu store;
     RecordingHost host;
