@@ -153,6 +153,7 @@ void Baiyo_Form0_3::BuildLayout() {
   newRow->addWidget(Text3);
   newRow->addStretch();
   auto* left = new QVBoxLayout;
+  left->setSpacing(4);
   left->addLayout(newRow);
   left->addSpacing(6);
   left->addWidget(Label6);

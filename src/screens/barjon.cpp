@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "screens/look.h"
 
@@ -47,7 +48,13 @@ Barjon::Barjon(QWidget* owner)
 Barjon* ShowBarjon(QWidget* owner) {
   QWidget* top = owner ? owner->window() : nullptr;
   Barjon* w = top ? top->findChild<Barjon*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-  if (!w) w = new Barjon(top);
+  if (!w) {
+    w = new Barjon(top);
+    if (top) {
+      QPoint at = top->geometry().center() - w->rect().center();
+      w->move(std::max(at.x(), 0), std::max(at.y(), 0));
+    }
+  }
   w->show();
   w->raise();
   w->activateWindow();

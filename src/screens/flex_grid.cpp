@@ -367,7 +367,7 @@ QSize FlexGrid::sizeHint() const {
   int w = 0;
   for (int c = 0; c < Cols(); ++c) w += ColumnWidthPixels(c);
   int frame = 2 * frameWidth();
-  int h = std::min(Rows(), 16) * rowHeight_;
+  int h = std::min(Rows(), 15) * rowHeight_;
   return QSize(w + frame + verticalScrollBar()->sizeHint().width(), h + frame);
 }
 

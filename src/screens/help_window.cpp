@@ -6,6 +6,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "screens/twips.h"
 
@@ -53,7 +54,13 @@ void HelpWindow::ShowContents() {
 HelpWindow* ShowHelp(QWidget* owner) {
   HelpWindow* w =
       owner ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-  if (!w) w = new HelpWindow(owner);
+  if (!w) {
+    w = new HelpWindow(owner);
+    if (owner) {
+      QPoint at = owner->window()->geometry().center() - w->rect().center();
+      w->move(std::max(at.x(), 0), std::max(at.y(), 0));
+    }
+  }
   w->ShowContents();
   w->show();
   w->raise();
