@@ -94,14 +94,19 @@ void ChildFrame::closeEvent(QCloseEvent* event) {
 
 PlainChildScreen::PlainChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
     : ChildScreen(host, kind, parent) {
-  auto* bar = new QMenuBar(this);
-  bar->addMenu(MakeHelpMenu());
+  // The parameter screens have no menus; the data and estimation screens
+  // carry "ヘルプ".
+  QMenuBar* bar = nullptr;
+  if (kind == Screen::HojyoBaiyo_Form || kind == Screen::Ondo_Form || kind == Screen::Suitei_Form) {
+    bar = new QMenuBar(this);
+    bar->addMenu(MakeHelpMenu());
+  }
   auto* note = new QLabel(QStringLiteral("この画面は準備中です。"), this);
   note->setAlignment(Qt::AlignCenter);
   auto* end = new QPushButton(QStringLiteral("終了"), this);
   connect(end, &QPushButton::clicked, this, [this] { CloseScreen(); });
   auto* layout = new QVBoxLayout(this);
-  layout->setMenuBar(bar);
+  if (bar) layout->setMenuBar(bar);
   layout->addWidget(note, 1);
   layout->addWidget(end, 0, Qt::AlignRight);
   setMinimumSize(TwipsToPixels(6000), TwipsToPixels(3000));
