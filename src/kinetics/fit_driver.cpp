@@ -35,8 +35,16 @@ std::optional<std::string> CheckName(const std::string& name) {
 
 std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request) {
   GridTable& g = request.grid;
-  if (g.Rows() < 2 || g.Cols() < 4) g.Resize(std::max(g.Rows(), 100), std::max(g.Cols(), 4));
+  if (g.Rows() < 100 || g.Cols() < 4) g.Resize(std::max(g.Rows(), 100), std::max(g.Cols(), 4));
   IncubationTableShape shape = CleanIncubationTable(g);
+  return PrepareCleanedLabFit(s, g, shape, request.sampleName, request.standardTemp,
+                              request.fertilizer);
+}
+
+std::optional<std::string> PrepareCleanedLabFit(FitSession& s, const GridTable& g,
+                                                const IncubationTableShape& shape,
+                                                const std::string& sampleName,
+                                                const std::string& standardTemp, bool fertilizer) {
   const auto& colRows = shape.colRows;
   if (colRows[1] == 0 && colRows[2] == 0 && colRows[3] == 0) return std::string(kNoData);
 
@@ -75,8 +83,8 @@ std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request) {
     }
   }
   if (!pending.empty()) return pending;
-  if (auto m = CheckStandardTemp(request.standardTemp)) return m;
-  if (auto m = CheckName(request.sampleName)) return m;
+  if (auto m = CheckStandardTemp(standardTemp)) return m;
+  if (auto m = CheckName(sampleName)) return m;
 
   // Every check passed: capture.
   s.source = FitSource::Laboratory;
@@ -90,10 +98,10 @@ std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request) {
     for (int r = 1; r <= colRows[c]; ++r) s.observed[c][r] = g.Cell(r, c);
     s.tempText[c] = g.Cell(0, c);
   }
-  s.sampleName = request.sampleName;
-  s.standardTemp = *ParseSingle(request.standardTemp);
+  s.sampleName = sampleName;
+  s.standardTemp = *ParseSingle(standardTemp);
   s.RecreateCellTables(3, rowCount);
-  s.material = request.fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
+  s.material = fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
   s.fieldDays = FieldDayTable{};
   s.fieldObserved.clear();
   return std::nullopt;
@@ -154,7 +162,11 @@ FitRun Run(FitSession& s, hensuu& store, FitRequest& request, FitHost* host, boo
     return run;
   }
   s.refitFromResults = false;
-  ChooseInitialValues(s, host, &run.sequence.counts);
+  if (!ChooseInitialValues(s, host, &run.sequence.counts)) {
+    s.fitCancelled = true;
+    run.outcome = run.sequence.outcome = FitOutcome::Cancelled;
+    return run;
+  }
   EvalCounts before = run.sequence.counts;
   run.sequence = FitAllModels(s, store, host);
   run.sequence.counts.evaluations += before.evaluations;

@@ -7,6 +7,7 @@
 
 #include "kinetics/fit_host.h"
 #include "kinetics/fit_sequence.h"
+#include "kinetics/lab_table.h"
 #include "kinetics/fit_session.h"
 #include "store/grid_text.h"
 #include "store/hensuu.h"
@@ -26,6 +27,13 @@ struct FitRequest {
 // per-cell tables. Returns the message to show (title "注意") when a check
 // fails; the session is then left as it was.
 std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request);
+
+// The checks and the capture on a table that has already been cleaned, with
+// what the clean-up found (the last filled rows are those before cleaning).
+std::optional<std::string> PrepareCleanedLabFit(FitSession& s, const GridTable& cleaned,
+                                                const IncubationTableShape& shape,
+                                                const std::string& sampleName,
+                                                const std::string& standardTemp, bool fertilizer);
 
 // The same for the field grid (date, soil temperature, amount).
 std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request);

@@ -156,14 +156,16 @@ std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* c
   return best;
 }
 
-void ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts) {
+bool ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts) {
   for (int16_t m : MaterialModels(s.material)) {
     if (CandidateGrid(m).empty()) continue;
+    if (host && host->CancelRequested()) return false;
     if (host) host->ShowProgress(ProgressPrefix(m), kInitialStage, kPleaseWait);
     std::vector<float> best = InitialGridSearch(s, m, counts);
     s.params[m] = best;
     s.initialParams[m] = best;
   }
+  return true;
 }
 
 void ChooseBestModel(FitSession& s) {

@@ -39,8 +39,9 @@ std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* c
 
 // Runs the initial-value search for every model of the material that has a
 // grid, storing the result in params and initialParams, with the progress
-// texts of the initial-value stage.
-void ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts = nullptr);
+// texts of the initial-value stage. False when the host asked to cancel
+// (checked before each model).
+bool ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts = nullptr);
 
 enum class FitOutcome { Invalid, Cancelled, Completed };
 
