@@ -23,7 +23,8 @@ const char* kUsage =
     "\n"
     "コマンド:\n"
     "  fit TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
-    "      培養試験の表（TAB区切り、1行目に培養温度、1列目に培養日数）からパラメータを算出します。\n"
+    "      "
+    "培養試験の表（TAB区切り、1行目に培養温度、1列目に培養日数）からパラメータを算出します。\n"
     "  fit-field TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
     "      ほ場埋設の表（年/月/日、地温、無機化量）からパラメータを算出します。\n"
     "  estimate SERIES --model M --params p1,p2,... --std-temp TS [--from DATE] [--to DATE]\n"
@@ -210,7 +211,8 @@ Options ParseOptions(const std::vector<std::string>& args, size_t from,
 std::string Single(const Options& o, const std::string& name) {
   auto it = o.values.find(name);
   if (it == o.values.end()) return std::string();
-  if (it->second.size() > 1) throw UsageError{"オプション " + name + " が2回以上指定されています。"};
+  if (it->second.size() > 1)
+    throw UsageError{"オプション " + name + " が2回以上指定されています。"};
   return it->second.front();
 }
 
@@ -236,8 +238,8 @@ std::string JsonSingles(const std::vector<float>& v) {
 }
 
 std::string JsonRecord(const ParaRecord& r) {
-  std::string s = "{\"SoilName\": " + JsonString(r.SoilName) +
-                  ", \"ModelNo\": " + std::to_string(r.ModelNo);
+  std::string s =
+      "{\"SoilName\": " + JsonString(r.SoilName) + ", \"ModelNo\": " + std::to_string(r.ModelNo);
   for (int i = 0; i < 7; ++i) {
     s += ", \"Param" + std::to_string(i + 1) + "\": " + JsonSingle(r.Param[i]);
   }
@@ -260,8 +262,7 @@ std::string JsonObserved(const std::variant<std::monostate, std::string, float>&
   return "null";
 }
 
-int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out,
-           std::ostream& err) {
+int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, std::ostream& err) {
   Options o = ParseOptions(args, 1, {"--std-temp", "--name", "--initial"}, {"--fertilizer"});
   if (o.help) {
     out << (field ? kFitFieldHelp : kFitHelp);
@@ -296,10 +297,11 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out,
   if (it != o.values.end()) {
     for (const std::string& spec : it->second) {
       size_t eq = spec.find('=');
-      std::optional<double> m = eq == std::string::npos ? std::nullopt
-                                                        : ParseDouble(spec.substr(0, eq));
+      std::optional<double> m =
+          eq == std::string::npos ? std::nullopt : ParseDouble(spec.substr(0, eq));
       int16_t model = m ? static_cast<int16_t>(*m) : 0;
-      bool ofMaterial = request.fertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
+      bool ofMaterial =
+          request.fertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
       if (!m || *m != model || !ofMaterial) {
         throw UsageError{"--initial " + spec + ": モデル番号は" +
                          (request.fertilizer ? "4か5" : "1〜3") + "で指定して下さい。"};
@@ -343,8 +345,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out,
   }
   const bool ok = result.outcome == FitOutcome::Completed;
   std::ostringstream json;
-  json << "{\"material\": "
-       << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
+  json << "{\"material\": " << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
        << ", \"source\": " << JsonString(field ? "field" : "laboratory")
        << ", \"observations\": " << observations << ", \"models\": [";
   bool first = true;
@@ -482,8 +483,8 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
   for (int d = 1; d <= days.seriesDays; ++d) {
     if (d > 1) json << ", ";
     const std::optional<double>& a = result.dayAmounts[d];
-    json << "[" << JsonString(days.seriesDates[d]) << ", " << (a ? JsonDouble(*a) : "null")
-         << ", " << JsonString(a ? FormatFixed(*a, 2) : std::string()) << "]";
+    json << "[" << JsonString(days.seriesDates[d]) << ", " << (a ? JsonDouble(*a) : "null") << ", "
+         << JsonString(a ? FormatFixed(*a, 2) : std::string()) << "]";
   }
   json << "]}\n";
   out << json.str();

@@ -83,11 +83,11 @@ double ModelCurve(int16_t model, const std::vector<double>& p, double t1, double
     case 4:
       return p[2] * (1 - std::exp(t1 * (p[1] * -1))) + p[3];
     case 2:
-      return p[6] + ((1 - std::exp(t2 * (p[3] * -1))) * p[5] +
-                     (1 - std::exp(t1 * (p[2] * -1))) * p[4]);
+      return p[6] +
+             ((1 - std::exp(t2 * (p[3] * -1))) * p[5] + (1 - std::exp(t1 * (p[2] * -1))) * p[4]);
     case 3:
-      return p[6] + ((1 - std::exp(t1 * (p[2] * -1))) * p[4] -
-                     (1 - std::exp(t2 * (p[3] * -1))) * p[5]);
+      return p[6] +
+             ((1 - std::exp(t1 * (p[2] * -1))) * p[4] - (1 - std::exp(t2 * (p[3] * -1))) * p[5]);
     case 5:
       if (p[3] - t2 > 0) return 0;
       return (1 - std::exp((t1 - p[3]) * (p[1] * -1))) * p[2];

@@ -26,7 +26,7 @@ SeriesDays CutSeries(const SeriesDays& days, int from, int to);
 
 struct EstimateResult {
   bool ok = true;
-  std::string message;                          // why the run was refused
+  std::string message;                            // why the run was refused
   std::vector<std::optional<double>> dayAmounts;  // [1..D]; empty for a day without temperature
 };
 

@@ -7,8 +7,8 @@
 
 #include "kinetics/fit_host.h"
 #include "kinetics/fit_sequence.h"
-#include "kinetics/lab_table.h"
 #include "kinetics/fit_session.h"
+#include "kinetics/lab_table.h"
 #include "store/grid_text.h"
 #include "store/hensuu.h"
 
@@ -16,10 +16,10 @@ namespace kelvora {
 
 // What the data screens hand to a fit.
 struct FitRequest {
-  GridTable grid;             // the screen's grid; cleaned in place
-  std::string sampleName;     // "③ 土壌名（肥料名）"
-  std::string standardTemp;   // "④ 標準温度", as typed
-  bool fertilizer = false;    // coated fertilizer option selected
+  GridTable grid;            // the screen's grid; cleaned in place
+  std::string sampleName;    // "③ 土壌名（肥料名）"
+  std::string standardTemp;  // "④ 標準温度", as typed
+  bool fertilizer = false;   // coated fertilizer option selected
 };
 
 // Cleans the incubation table, checks it and the standard temperature, and on

@@ -79,11 +79,11 @@ const std::vector<std::vector<double>>& CandidateGrid(int16_t model) {
   static const std::vector<std::vector<double>> kSimple{
       {15000, 20000, 25000}, {0.002, 0.005, 0.01}, {5, 10, 15, 20}, {0.5, 1, 5}};
   static const std::vector<std::vector<double>> kParallel{
-      {10000, 15000}, {15000, 20000, 25000}, {0.002, 0.02, 0.15, 0.3}, {0.005, 0.01},
-      {2, 5},         {5, 8, 10, 15},        {0.5, 1, 2, 5}};
+      {10000, 15000}, {15000, 20000, 25000}, {0.002, 0.02, 0.15, 0.3}, {0.005, 0.01}, {2, 5},
+      {5, 8, 10, 15}, {0.5, 1, 2, 5}};
   static const std::vector<std::vector<double>> kImmob{
-      {15000, 20000}, {10000, 15000}, {0.002, 0.001, 0.01, 0.02}, {0.0001, 0.001, 0.1},
-      {5, 10, 20},    {0, 2, 5},      {0.5, 1, 2}};
+      {15000, 20000}, {10000, 15000}, {0.002, 0.001, 0.01, 0.02}, {0.0001, 0.001, 0.1}, {5, 10, 20},
+      {0, 2, 5},      {0.5, 1, 2}};
   static const std::vector<std::vector<double>> kFertSimple{
       {10000, 15000, 20000, 25000}, {0.02, 0.04, 0.06}, {100}, {0}};
   static const std::vector<std::vector<double>> kSigmoid{{10000, 15000, 20000, 25000},
@@ -187,7 +187,8 @@ ParaRecord MakeParaRecord(const FitSession& s, int16_t model) {
   r.SoilName = ReplaceQuotes(s.sampleName);
   r.ModelNo = model;
   if (model == 6) {
-    for (int i = 0; i < 5 && i < static_cast<int>(s.params[5].size()); ++i) r.Param[i] = s.params[5][i];
+    for (int i = 0; i < 5 && i < static_cast<int>(s.params[5].size()); ++i)
+      r.Param[i] = s.params[5][i];
     r.Param[5] = s.params[6].empty() ? 0.0f : s.params[6][0];
   } else if (IsValidModel(model)) {
     for (size_t i = 0; i < s.params[model].size() && i < 7; ++i) r.Param[i] = s.params[model][i];

@@ -47,12 +47,12 @@ struct FitSession {
   FitSource source = FitSource::Laboratory;
   std::string sampleName;
   float standardTemp = 0;
-  std::array<std::string, 4> tempText;                 // [1..3]
-  std::vector<float> dayList;                          // [1..rowCount]
-  std::array<std::vector<std::string>, 4> observed;    // [c][1..colRows(c)]
-  std::array<int16_t, 4> colRows{};                    // [1..3]
+  std::array<std::string, 4> tempText;               // [1..3]
+  std::vector<float> dayList;                        // [1..rowCount]
+  std::array<std::vector<std::string>, 4> observed;  // [c][1..colRows(c)]
+  std::array<int16_t, 4> colRows{};                  // [1..3]
   int16_t rowCount = 0;
-  std::array<int16_t, 4> colObsCount{};                // [1..3]
+  std::array<int16_t, 4> colObsCount{};  // [1..3]
   int16_t obsCount = 0;
 
   // Field data (source Field): the day table and the observed amount of each

@@ -41,7 +41,8 @@ IncubationTableShape CleanIncubationTable(GridTable& grid) {
   IncubationTableShape shape;
   int lastRow = std::min(grid.Rows() - 1, 99);
   shape.lastDayRow = LastFilledRow(grid, 0, lastRow);
-  for (int c = 1; c <= 3 && c < grid.Cols(); ++c) shape.colRows[c] = LastFilledRow(grid, c, lastRow);
+  for (int c = 1; c <= 3 && c < grid.Cols(); ++c)
+    shape.colRows[c] = LastFilledRow(grid, c, lastRow);
   for (int r = 1; r <= shape.lastDayRow; ++r) CleanCell(grid.Cell(r, 0));
   for (int c = 1; c <= 3 && c < grid.Cols(); ++c) {
     for (int r = 0; r <= shape.colRows[c]; ++r) CleanCell(grid.Cell(r, c));

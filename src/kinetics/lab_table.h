@@ -10,8 +10,8 @@ namespace kelvora {
 
 // What the clean-up of the incubation table found.
 struct IncubationTableShape {
-  int16_t lastDayRow = 0;             // last row 1..99 with a day, 0 when none
-  std::array<int16_t, 4> colRows{};   // [1..3]: last non-empty row per column
+  int16_t lastDayRow = 0;            // last row 1..99 with a day, 0 when none
+  std::array<int16_t, 4> colRows{};  // [1..3]: last non-empty row per column
 };
 
 // The incubation table (100 rows x 4 columns): finds the last non-empty row of

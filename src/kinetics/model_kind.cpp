@@ -84,9 +84,7 @@ std::string ProgressPrefix(int16_t m) { return Texts(m).name + "の"; }
 std::string InitialValuesTitle(int16_t m) { return Texts(m).name + "\u3000初期値"; }
 bool IsFertilizerModel(int16_t m) { return m >= 4; }
 int16_t FittedParamCount(int16_t m) { return Texts(m).fitted; }
-int16_t RecordParamCount(int16_t m) {
-  return static_cast<int16_t>(Texts(m).params.size());
-}
+int16_t RecordParamCount(int16_t m) { return static_cast<int16_t>(Texts(m).params.size()); }
 const std::vector<std::string>& ParamNames(int16_t m) { return Texts(m).params; }
 const std::vector<std::string>& DialogParamNames(int16_t m) { return Texts(m).dialogParams; }
 const std::vector<std::string>& ParamUnits(int16_t m) { return Texts(m).units; }

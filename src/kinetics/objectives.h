@@ -14,8 +14,8 @@ namespace kelvora {
 enum class Dest { Single, Double };
 
 struct EvalResult {
-  double sum = 0;   // the sum (a single's value for Dest::Single); the partial sum on error
-  bool ok = true;   // false when an arithmetic or conversion error ended the evaluation
+  double sum = 0;  // the sum (a single's value for Dest::Single); the partial sum on error
+  bool ok = true;  // false when an arithmetic or conversion error ended the evaluation
 };
 
 // One model's objective over the data of a session, as a pure function of the

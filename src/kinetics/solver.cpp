@@ -4,7 +4,6 @@
 #include <cstring>
 #include <unordered_map>
 
-
 namespace kelvora {
 namespace {
 

@@ -32,12 +32,6 @@ QPushButton* CaptionButton(QWidget* parent) {
   return b;
 }
 
-void KeepSpaceWhenHidden(QWidget* w) {
-  QSizePolicy p = w->sizePolicy();
-  p.setRetainSizeWhenHidden(true);
-  w->setSizePolicy(p);
-}
-
 }  // namespace
 
 class Baiyo_Form0_3::Reload {

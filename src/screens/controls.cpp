@@ -7,6 +7,12 @@
 
 namespace kelvora {
 
+void KeepSpaceWhenHidden(QWidget* w) {
+  QSizePolicy p = w->sizePolicy();
+  p.setRetainSizeWhenHidden(true);
+  w->setSizePolicy(p);
+}
+
 CaptionBox::CaptionBox(const QString& caption, QWidget* parent) : QLineEdit(caption, parent) {
   setReadOnly(true);
   setFocusPolicy(Qt::NoFocus);

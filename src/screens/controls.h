@@ -7,6 +7,10 @@
 
 namespace kelvora {
 
+// A widget that keeps its place in the layout while it is hidden, so that
+// showing and hiding buttons does not move the others.
+void KeepSpaceWhenHidden(QWidget* w);
+
 // A read-only box beside a caption-less button that carries the button's
 // caption ("① 新規作成" ...). Clicking it presses the button; moving the
 // mouse over it sets the program-wide pointer to the arrow.

@@ -16,9 +16,11 @@
 
 #include "screens/barjon.h"
 #include "screens/dialogs.h"
+#include "screens/fit_runner.h"
 #include "screens/frmsplash.h"
 #include "screens/help_window.h"
 #include "screens/look.h"
+#include "screens/parakekka_form0_1.h"
 #include "screens/twips.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
@@ -56,7 +58,8 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
       Barjon_Show(Help->addAction(QStringLiteral("バージョン情報"))),
       store_(store),
       dataDir_(std::move(dataDir)),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      runner_(new FitRunner(*this)) {
   setObjectName(QStringLiteral("MDIForm1"));
   setWindowTitle(QStringLiteral("ケルボラ１"));
   setWindowIcon(ProgramIcon());
@@ -92,8 +95,13 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
     screen->OnParameterCalculation = host.BaiyoFitHook();
     return screen;
   });
-  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form,
-                   Screen::Suitei_Form, Screen::ParaKekka_Form0_1}) {
+  SetScreenFactory(Screen::ParaKekka_Form0_1,
+                   [](MDIForm1& host) -> ChildScreen* { return new ParaKekka_Form0_1(host); });
+  SetBaiyoFitHook([this](Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request) {
+    runner_->StartLabFit(screen, request);
+  });
+  for (Screen s :
+       {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
     SetScreenFactory(s,
                      [s](MDIForm1& host) -> ChildScreen* { return new PlainChildScreen(host, s); });
   }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 
+#include "kinetics/fit_session.h"
 #include "screens/baiyo_form0_3.h"
 #include "screens/child_screen.h"
 
@@ -21,6 +22,7 @@ class QMenu;
 namespace kelvora {
 
 class Dialogs;
+class FitRunner;
 class hensuu;
 
 class MDIForm1 : public QMainWindow {
@@ -38,6 +40,10 @@ class MDIForm1 : public QMainWindow {
            QWidget* parent = nullptr);
 
   hensuu& Store() const { return store_; }
+  // The state of the current fit, shared by the fit and the results screen.
+  FitSession& Session() { return session_; }
+  // Runs fits from the screens.
+  FitRunner& Runner() const { return *runner_; }
   const std::filesystem::path& DataDir() const { return dataDir_; }
   Dialogs& GetDialogs() const { return dialogs_; }
 
@@ -115,6 +121,8 @@ class MDIForm1 : public QMainWindow {
   hensuu& store_;
   std::filesystem::path dataDir_;
   Dialogs& dialogs_;
+  FitSession session_;
+  FitRunner* runner_;
   std::map<Screen, ScreenFactory> factories_;
   std::map<Screen, QPointer<ChildFrame>> open_;
   DeletionDialog deletionDialog_;

@@ -66,15 +66,15 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
   if (!fs::exists(path, ec)) {
     std::string reason;
     if (!WriteFileAtomically(path, std::string(), reason)) {
-      messages.push_back("データファイル「" + path.string() + "」を作成できませんでした。\n理由: " +
-                         reason);
+      messages.push_back("データファイル「" + path.string() +
+                         "」を作成できませんでした。\n理由: " + reason);
       return;
     }
   }
   std::string bytes, reason;
   if (!ReadWhole(path, bytes, reason)) {
-    messages.push_back("データファイル「" + path.string() + "」を読み込めませんでした。\n理由: " +
-                       reason);
+    messages.push_back("データファイル「" + path.string() +
+                       "」を読み込めませんでした。\n理由: " + reason);
     return;  // no .bak renewal: the old copy is all that is left
   }
   ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
@@ -104,8 +104,8 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
   fs::path bak = dir / BakName(name);
   std::string bakReason;
   if (!CopyAtomically(path, bak, bakReason)) {
-    messages.push_back("バックアップファイル「" + bak.string() + "」を作成できませんでした。\n理由: " +
-                       bakReason);
+    messages.push_back("バックアップファイル「" + bak.string() +
+                       "」を作成できませんでした。\n理由: " + bakReason);
   }
 }
 
@@ -114,8 +114,8 @@ void SaveOne(const Table<R>& table, const fs::path& dir, const char* name, FileM
   fs::path path = dir / name;
   std::string bytes, problem;
   if (!EncodeTable(table, bytes, problem)) {
-    messages.push_back("データファイル「" + path.string() + "」に保存できませんでした。\n" + problem +
-                       "\n元のファイルは変更されていません。");
+    messages.push_back("データファイル「" + path.string() + "」に保存できませんでした。\n" +
+                       problem + "\n元のファイルは変更されていません。");
     return;
   }
   std::string reason;
@@ -131,8 +131,8 @@ bool EnsureFolder(const fs::path& dir, FileMessages& messages) {
   if (fs::create_directories(dir, ec) && !ec) return true;
   if (fs::is_directory(dir)) return true;
   if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
-  messages.push_back("データフォルダ「" + dir.string() + "」を作成できませんでした。\n理由: " +
-                     Reason(ec));
+  messages.push_back("データフォルダ「" + dir.string() +
+                     "」を作成できませんでした。\n理由: " + Reason(ec));
   return false;
 }
 
@@ -216,8 +216,8 @@ void ReadOne(Table<R>& table, const fs::path& dir, const char* name, FileMessage
   if (!fs::exists(path, ec)) return;
   std::string bytes, reason;
   if (!ReadWhole(path, bytes, reason)) {
-    messages.push_back("データファイル「" + path.string() + "」を読み込めませんでした。\n理由: " +
-                       reason);
+    messages.push_back("データファイル「" + path.string() +
+                       "」を読み込めませんでした。\n理由: " + reason);
     return;
   }
   ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
@@ -227,9 +227,9 @@ void ReadOne(Table<R>& table, const fs::path& dir, const char* name, FileMessage
     messages.push_back("データファイル「" + path.string() + "」の" + std::to_string(read.badLine) +
                        "行目を読み込めませんでした（" + read.reason + "）。");
   } else if (usable < read.records.size()) {
-    messages.push_back("データファイル「" + path.string() + "」の" +
-                       std::to_string(kMaxRecords + 1) +
-                       "行目を読み込めませんでした（データの件数が上限（32767件）を超えています）。");
+    messages.push_back(
+        "データファイル「" + path.string() + "」の" + std::to_string(kMaxRecords + 1) +
+        "行目を読み込めませんでした（データの件数が上限（32767件）を超えています）。");
   }
 }
 }  // namespace

@@ -38,8 +38,8 @@ const std::vector<FieldKind>& RecordFieldKinds<ParaRecord>() {
 }
 template <>
 const std::vector<std::string>& RecordFieldNames<ParaRecord>() {
-  static const std::vector<std::string> n{"SoilName", "ModelNo", "Param1", "Param2", "Param3",
-                                          "Param4",   "Param5",  "Param6", "Param7", "Aic",
+  static const std::vector<std::string> n{"SoilName", "ModelNo",  "Param1", "Param2", "Param3",
+                                          "Param4",   "Param5",   "Param6", "Param7", "Aic",
                                           "Rss",      "IsManual", "StdTemp"};
   return n;
 }
@@ -93,8 +93,7 @@ const std::vector<FieldKind>& RecordFieldKinds<SuiteiRecord>() {
 }
 template <>
 const std::vector<std::string>& RecordFieldNames<SuiteiRecord>() {
-  static const std::vector<std::string> n{"ModelNo", "SoilName", "SiteName", "GridText",
-                                          "StdTemp"};
+  static const std::vector<std::string> n{"ModelNo", "SoilName", "SiteName", "GridText", "StdTemp"};
   return n;
 }
 template <>

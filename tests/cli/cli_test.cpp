@@ -89,8 +89,8 @@ TEST(Cli, TablesWithAnyLineBreaksReadTheSame) {
 }
 
 TEST(Cli, GivenInitialValuesReplaceTheGridSearch) {
-  CliRun r = Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial",
-               "1=15000,0.02,10,1"});
+  CliRun r =
+      Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial", "1=15000,0.02,10,1"});
   ASSERT_EQ(r.code, 0) << r.err;
   Json j = ParseJson(r.out);
   EXPECT_EQ(j["models"][0]["initial"][1].text, "0.02");
@@ -99,7 +99,7 @@ TEST(Cli, GivenInitialValuesReplaceTheGridSearch) {
 
 TEST(Cli, FailedModelListsWhatWasFittedAndExitsThree) {
   CliRun r = Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial",
-               "2=10000,15000,-1000,0.01,2,5,0.5"});
+                  "2=10000,15000,-1000,0.01,2,5,0.5"});
   EXPECT_EQ(r.code, 3);
   Json j = ParseJson(r.out);
   EXPECT_FALSE(j.Has("best"));
@@ -124,8 +124,10 @@ TEST(Cli, BadInputIsRefusedWithExitTwo) {
   EXPECT_EQ(r.err, "標準温度に数字を記入して下さい\n");
   EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--colour"}).code, 2);
   EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv")}).code, 2);
-  EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial", "4=1,2,3,4"}).code, 2);
-  EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial", "1=1,2,3"}).code, 2);
+  EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial", "4=1,2,3,4"}).code,
+            2);
+  EXPECT_EQ(Cli({"fit", Bench("soil-3x10.tsv"), "--std-temp", "25", "--initial", "1=1,2,3"}).code,
+            2);
   EXPECT_EQ(Cli({"frobnicate"}).code, 2);
   EXPECT_EQ(Cli({}).code, 2);
   for (const char* cmd : {"fit", "fit-field", "estimate", "dump"}) {
@@ -156,10 +158,10 @@ TEST(Cli, FieldFit) {
 TEST(Cli, EstimatePrintsEveryDay) {
   testing::TempDir dir;
   std::string path = (dir.path() / "series.tsv").string();
-  testing::WriteBytes(path,
-                      "年/月/日\t地温(℃)\n2024/04/01\t25\n2024/04/02\t\n2024/04/03\t30\n2024/04/04\t20\n");
-  CliRun r = Cli({"estimate", path, "--model", "4", "--params", "15000,0.02,10,1", "--std-temp", "25",
-               "--from", "2024/04/01", "--to", "2024/04/03"});
+  testing::WriteBytes(
+      path, "年/月/日\t地温(℃)\n2024/04/01\t25\n2024/04/02\t\n2024/04/03\t30\n2024/04/04\t20\n");
+  CliRun r = Cli({"estimate", path, "--model", "4", "--params", "15000,0.02,10,1", "--std-temp",
+                  "25", "--from", "2024/04/01", "--to", "2024/04/03"});
   ASSERT_EQ(r.code, 0) << r.err;
   Json j = ParseJson(r.out);
   EXPECT_EQ(j["model"].number, 4);
@@ -175,9 +177,9 @@ TEST(Cli, EstimatePrintsEveryDay) {
     a.insert(a.end(), extra.begin(), extra.end());
     return Cli(a).code;
   };
-  EXPECT_EQ(code({"--model", "1", "--params", "1,2,3,4", "--from", "2024/04/03", "--to",
-                  "2024/04/01"}),
-            2);
+  EXPECT_EQ(
+      code({"--model", "1", "--params", "1,2,3,4", "--from", "2024/04/03", "--to", "2024/04/01"}),
+      2);
   EXPECT_EQ(code({"--model", "7", "--params", "1,2,3,4"}), 2);
   EXPECT_EQ(code({"--model", "2", "--params", "1,2,3,4"}), 2);
   EXPECT_EQ(code({"--model", "1", "--params", "1,2,3,x"}), 2);

@@ -40,7 +40,8 @@ class JsonParser {
 
  private:
   void Skip() {
-    while (p_ < s_.size() && (s_[p_] == ' ' || s_[p_] == '\n' || s_[p_] == '\r' || s_[p_] == '\t')) ++p_;
+    while (p_ < s_.size() && (s_[p_] == ' ' || s_[p_] == '\n' || s_[p_] == '\r' || s_[p_] == '\t'))
+      ++p_;
   }
   void Expect(char c) {
     Skip();
@@ -98,13 +99,17 @@ class JsonParser {
       while (s_[p_] != '"') {
         if (s_[p_] == '\\') {
           char e = s_[++p_];
-          if (e == 'n') v.text += '\n';
-          else if (e == 'r') v.text += '\r';
-          else if (e == 't') v.text += '\t';
+          if (e == 'n')
+            v.text += '\n';
+          else if (e == 'r')
+            v.text += '\r';
+          else if (e == 't')
+            v.text += '\t';
           else if (e == 'u') {
             unsigned cp = std::stoul(s_.substr(p_ + 1, 4), nullptr, 16);
             p_ += 4;
-            if (cp < 0x80) v.text += static_cast<char>(cp);
+            if (cp < 0x80)
+              v.text += static_cast<char>(cp);
             else if (cp < 0x800) {
               v.text += static_cast<char>(0xC0 | (cp >> 6));
               v.text += static_cast<char>(0x80 | (cp & 0x3F));
@@ -113,7 +118,8 @@ class JsonParser {
               v.text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
               v.text += static_cast<char>(0x80 | (cp & 0x3F));
             }
-          } else v.text += e;
+          } else
+            v.text += e;
           ++p_;
         } else {
           v.text += s_[p_++];

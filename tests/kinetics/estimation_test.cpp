@@ -60,8 +60,10 @@ TEST(Estimation, ParallelModelsAndUnknownModels) {
   p3.ModelNo = 3;
   double a2 = *EstimateSeries(p2, Temps({"25"}), 1).dayAmounts[1];
   double a3 = *EstimateSeries(p3, Temps({"25"}), 1).dayAmounts[1];
-  EXPECT_EQ(a2, 5.0f * (1 - std::exp(double(-0.1f))) + 3.0f * (1 - std::exp(double(-0.01f))) + 1.0f);
-  EXPECT_EQ(a3, 5.0f * (1 - std::exp(double(-0.1f))) - 3.0f * (1 - std::exp(double(-0.01f))) + 1.0f);
+  EXPECT_EQ(a2,
+            5.0f * (1 - std::exp(double(-0.1f))) + 3.0f * (1 - std::exp(double(-0.01f))) + 1.0f);
+  EXPECT_EQ(a3,
+            5.0f * (1 - std::exp(double(-0.1f))) - 3.0f * (1 - std::exp(double(-0.01f))) + 1.0f);
   EstimateResult none = EstimateSeries(Para(9, {}), Temps({"25"}), 1);
   EXPECT_TRUE(none.ok);
   EXPECT_FALSE(none.dayAmounts[1].has_value());
@@ -75,7 +77,8 @@ TEST(Estimation, RunsThatCannotBeComputedAreRefused) {
 }
 
 TEST(Estimation, SeriesSplitAndResultGrid) {
-  SeriesDays days = Data_Separate("年/月/日\t地温(℃)\r2024/04/01\t12.5\r2024/04/02\r2024/04/03\t13");
+  SeriesDays days =
+      Data_Separate("年/月/日\t地温(℃)\r2024/04/01\t12.5\r2024/04/02\r2024/04/03\t13");
   ASSERT_EQ(days.seriesDays, 3);
   EXPECT_EQ(days.seriesDates[2], "2024/04/02");
   EXPECT_EQ(days.seriesTemps[2], "");

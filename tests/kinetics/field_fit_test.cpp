@@ -27,11 +27,11 @@ const char* kHeader = "年/月/日\t地温(℃)\t無機化量\n";
 
 TEST(FieldFit, AdjustedTimeIsTheRunningSumOfDailyFactors) {
   std::string table = std::string(kHeader) +
-                      "2024/05/01\t25\t1\n"    // sample 1: one day at Ts
-                      "2024/05/02\t\t1.5\n"    // no temperature: nothing added
-                      "2024/05/03\t30\t2\n"    // sample 3: adds one day at 30
+                      "2024/05/01\t25\t1\n"  // sample 1: one day at Ts
+                      "2024/05/02\t\t1.5\n"  // no temperature: nothing added
+                      "2024/05/03\t30\t2\n"  // sample 3: adds one day at 30
                       "2024/05/04\t\t\n"
-                      "2024/05/05\t\t2.5\n";   // below the last temperature: still a sample
+                      "2024/05/05\t\t2.5\n";  // below the last temperature: still a sample
   FitRequest req = FieldRequest(table);
   FitSession s;
   ASSERT_FALSE(PrepareFieldFit(s, req).has_value());
@@ -64,7 +64,8 @@ TEST(FieldFit, NoTemperaturesMeansNoTimeAndTheCurveAtZero) {
 
 TEST(FieldFit, SigmoidReleasesWhenTheLagIsExactlyReached) {
   std::string table = std::string(kHeader);
-  for (int d = 1; d <= 12; ++d) table += "2024/05/" + std::to_string(d) + "\t25\t" + (d >= 9 ? "5" : "") + "\n";
+  for (int d = 1; d <= 12; ++d)
+    table += "2024/05/" + std::to_string(d) + "\t25\t" + (d >= 9 ? "5" : "") + "\n";
   FitRequest req = FieldRequest(table, true);
   FitSession s;
   ASSERT_FALSE(PrepareFieldFit(s, req).has_value());

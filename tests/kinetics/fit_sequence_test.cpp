@@ -73,8 +73,8 @@ TEST(FitSequence, FertilizerReferenceTableToTheLastBit) {
 }
 
 TEST(FitSequence, ProgressTextsInOrder) {
-  FitRequest req = LabRequest(testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"),
-                              "25", false);
+  FitRequest req =
+      LabRequest(testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), "25", false);
   FitSession s;
   hensuu store;
   RecordingHost host;
@@ -96,11 +96,12 @@ TEST(FitSequence, ChecksShowTheLastFailingTableMessage) {
     const char* message;
   } cases[] = {
       {"培養日数\t20\t25\t30\n", "25", "培養結果を記入して下さい"},
-      {"培養日数\t20\t\t30\n0\t1\t1\t1\n7\t2\t2\t2\n", "25", "表の１行目に培養温度を記入して下さい"},
+      {"培養日数\t20\t\t30\n0\t1\t1\t1\n7\t2\t2\t2\n", "25",
+       "表の１行目に培養温度を記入して下さい"},
       // Letters in a header are cleaned away first, so the header is empty.
       {"培養日数\t20\tabc\t30\n0\t1\t1\t1\n", "25", "表の１行目に培養温度を記入して下さい"},
-      {"培養日数\t20\t25\t30\n0\t1\t1\t1\n1\t1\t1\t1\n2\t1\t1\t1\n3\t1\t1\t1\n4\t1\t1\t1\n\t2\n", "25",
-       "表の１列目に培養日数をすべて記入して下さい"},
+      {"培養日数\t20\t25\t30\n0\t1\t1\t1\n1\t1\t1\t1\n2\t1\t1\t1\n3\t1\t1\t1\n4\t1\t1\t1\n\t2\n",
+       "25", "表の１列目に培養日数をすべて記入して下さい"},
       // An empty header and a missing day: only the day message.
       {"培養日数\t\t25\t30\n0\t1\t1\t1\n\t2\t2\t2\n", "25",
        "表の１列目に培養日数をすべて記入して下さい"},
@@ -119,8 +120,8 @@ TEST(FitSequence, ChecksShowTheLastFailingTableMessage) {
     FitRun run = StartFit(s, store, req, &host);
     EXPECT_EQ(run.outcome, FitOutcome::Invalid);
     EXPECT_EQ(run.message, c.message);
-    EXPECT_TRUE(host.progress.empty());      // no progress window
-    EXPECT_EQ(s.sampleName, "前の試料");     // the session keeps its earlier data
+    EXPECT_TRUE(host.progress.empty());   // no progress window
+    EXPECT_EQ(s.sampleName, "前の試料");  // the session keeps its earlier data
     EXPECT_EQ(store.ParaCount(), 0);
   }
 }
@@ -128,7 +129,8 @@ TEST(FitSequence, ChecksShowTheLastFailingTableMessage) {
 TEST(FitSequence, CaptureCountsRowsAndObservations) {
   // Column 2 is empty, column 3 has a gap; the header of column 2 still
   // counts. "1.50" is cleaned to "1.5".
-  FitRequest req = LabRequest("培養日数\t20\t25\t30\n0\t1.50\t\t1\n7\t2\t\t\n14\t3\t\t4\n", "25", false);
+  FitRequest req =
+      LabRequest("培養日数\t20\t25\t30\n0\t1.50\t\t1\n7\t2\t\t\n14\t3\t\t4\n", "25", false);
   FitSession s;
   ASSERT_FALSE(PrepareLabFit(s, req).has_value());
   EXPECT_EQ(req.grid.Cell(1, 1), "1.5");
@@ -227,8 +229,8 @@ TEST(FitSequence, RecoversKnownParameters) {
 }
 
 FitSession PreparedSoil(hensuu&, RecordingHost& host) {
-  FitRequest req = LabRequest(testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"),
-                              "25", false);
+  FitRequest req =
+      LabRequest(testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), "25", false);
   FitSession s;
   EXPECT_FALSE(PrepareLabFit(s, req).has_value());
   ChooseInitialValues(s, &host);
@@ -268,7 +270,8 @@ TEST(FitSequence, NewValuesAfterAFailureContinueTheSequence) {
 }
 
 TEST(FitSequence, ChartTableFollowsTheColumns) {
-  FitRequest req = LabRequest("培養日数\t20\t25\t30\n0\t1\t\t1\n7\t\t\t2\n14\t3\t\t3\n", "25", false);
+  FitRequest req =
+      LabRequest("培養日数\t20\t25\t30\n0\t1\t\t1\n7\t\t\t2\n14\t3\t\t3\n", "25", false);
   FitSession s;
   hensuu store;
   RecordingHost host;

@@ -80,8 +80,8 @@ TEST(Objectives, ParallelTimesAreSinglesAndTheModelPicksTheCurve) {
 TEST(Objectives, SigmoidReleasesWhenTheLagIsExactlyReached) {
   // At T = Ts the adjusted time equals the day: day 20 with TAU 20 releases
   // (t - TAU) = 0, day 19 is inside the lag.
-  FitSession s = LabSession({"25"}, {19, 20, 30}, {{"0", "0", "50"}}, 25,
-                            MaterialKind::CoatedFertilizer);
+  FitSession s =
+      LabSession({"25"}, {19, 20, 30}, {{"0", "0", "50"}}, 25, MaterialKind::CoatedFertilizer);
   s.paramVec = {15000, 0.05, 100, 20, 15000};
   double rss = 0;
   RssSigmoid(s, rss);

@@ -12,8 +12,7 @@ namespace kelvora::testing {
 // columns[c - 1][r - 1] is the observed text of row r in column c ("" = none).
 inline FitSession LabSession(const std::vector<std::string>& temps, const std::vector<float>& days,
                              const std::vector<std::vector<std::string>>& columns,
-                             float standardTemp = 25,
-                             MaterialKind material = MaterialKind::Soil) {
+                             float standardTemp = 25, MaterialKind material = MaterialKind::Soil) {
   FitSession s;
   s.material = material;
   s.source = FitSource::Laboratory;

@@ -86,8 +86,11 @@ TEST(Solver, TinyValueUsesTheFloorAndKeepsItsRatio) {
 
 TEST(Solver, SecondTrialWinsWhenBothImprove) {
   // Both 90 and 110 are better than 100; 110 is better still.
-  FakeObjective f([](const std::vector<double>& v) { return EvalResult{v[0] == 100 ? 10.0 : v[0] == 90 ? 5.0 : 4.0, true}; },
-                  1);
+  FakeObjective f(
+      [](const std::vector<double>& v) {
+        return EvalResult{v[0] == 100 ? 10.0 : v[0] == 90 ? 5.0 : 4.0, true};
+      },
+      1);
   FitSession s = Ready({100});
   s.iterMax = 1;
   SearchParams(s, f, nullptr);
@@ -99,9 +102,11 @@ TEST(Solver, TrialsCompareInDoubleAgainstTheSingleBest) {
   // The plus trial is a hair below the single best in double precision: it is
   // accepted, although its single value equals the best.
   const double best = 1.0f;
-  FakeObjective f([&](const std::vector<double>& v) {
-    return EvalResult{v[0] > 100 ? best - 1e-12 : best, true};
-  }, 1);
+  FakeObjective f(
+      [&](const std::vector<double>& v) {
+        return EvalResult{v[0] > 100 ? best - 1e-12 : best, true};
+      },
+      1);
   FitSession s = Ready({100});
   s.iterMax = 1;
   SearchParams(s, f, nullptr);
@@ -111,9 +116,11 @@ TEST(Solver, TrialsCompareInDoubleAgainstTheSingleBest) {
 }
 
 TEST(Solver, FailedEvaluationsClearFitOkButTheSearchGoesOn) {
-  FakeObjective f([](const std::vector<double>& v) {
-    return v[0] < 100 ? EvalResult{0.5, false} : EvalResult{2, true};
-  }, 1);
+  FakeObjective f(
+      [](const std::vector<double>& v) {
+        return v[0] < 100 ? EvalResult{0.5, false} : EvalResult{2, true};
+      },
+      1);
   FitSession s = Ready({100});
   s.iterMax = 3;
   SearchParams(s, f, nullptr);
@@ -123,7 +130,11 @@ TEST(Solver, FailedEvaluationsClearFitOkButTheSearchGoesOn) {
 }
 
 TEST(Solver, RevisitedVectorsAreNotRecomputed) {
-  FakeObjective f([](const std::vector<double>& v) { return EvalResult{(v[0] - 3) * (v[0] - 3), true}; }, 1);
+  FakeObjective f(
+      [](const std::vector<double>& v) {
+        return EvalResult{(v[0] - 3) * (v[0] - 3), true};
+      },
+      1);
   FitSession s = Ready({10});
   EvalCounts counts;
   SearchParams(s, f, nullptr, &counts);
@@ -143,7 +154,11 @@ class CancellingHost : public FitHost {
 };
 
 TEST(Solver, CancelIsCheckedBetweenSweeps) {
-  FakeObjective f([](const std::vector<double>& v) { return EvalResult{std::abs(v[0] - 1), true}; }, 1);
+  FakeObjective f(
+      [](const std::vector<double>& v) {
+        return EvalResult{std::abs(v[0] - 1), true};
+      },
+      1);
   FitSession s = Ready({1000});
   CancellingHost host;
   EXPECT_FALSE(SearchParams(s, f, &host));

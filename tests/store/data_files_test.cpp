@@ -117,8 +117,7 @@ TEST(DataFiles, ThreeRecordLinesGiveThreeRecords) {
 
 TEST(DataFiles, ReaderAcceptsLeadingPointExponentsAndSpaces) {
   TempDir dir;
-  WriteBytes(dir.path() / "ParaData.txt",
-             "\"a\", 1,.5,1E+07,-2.5e-3,0,0,0,0,1,2,#FALSE#,25\r\n");
+  WriteBytes(dir.path() / "ParaData.txt", "\"a\", 1,.5,1E+07,-2.5e-3,0,0,0,0,1,2,#FALSE#,25\r\n");
   hensuu store;
   EXPECT_TRUE(LoadDataFiles(store, dir.path()).empty());
   ASSERT_EQ(store.ParaCount(), 1);
@@ -153,13 +152,13 @@ TEST_P(MalformedFile, KeepsRecordsBeforeAndCopiesTheFileAside) {
   EXPECT_TRUE(fs::exists(dir.path() / "Hojyo.bak"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DataFiles, MalformedFile,
-    ::testing::Values(Malformed{"MissingField", "\"名前\",\"表\"\r\n"},
-                      Malformed{"NotABoolean", "\"名前\",\"表\",yes\r\n"},
-                      Malformed{"ExtraField", "\"名前\",\"表\",#TRUE#,1\r\n"},
-                      Malformed{"UnterminatedQuote", "\"名前,\"表\",#TRUE#\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(DataFiles, MalformedFile,
+                         ::testing::Values(Malformed{"MissingField", "\"名前\",\"表\"\r\n"},
+                                           Malformed{"NotABoolean", "\"名前\",\"表\",yes\r\n"},
+                                           Malformed{"ExtraField", "\"名前\",\"表\",#TRUE#,1\r\n"},
+                                           Malformed{"UnterminatedQuote",
+                                                     "\"名前,\"表\",#TRUE#\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DataFiles, NumberFieldHoldingTextIsReported) {
   TempDir dir;
@@ -290,14 +289,16 @@ TEST(DataFiles, FilesAgreeWithAnotherCp932Reader) {
   std::string decoded = RunPython(
       "import sys; b=open(\"" + path +
       "\",\"rb\").read().decode(\"cp932\"); sys.stdout.buffer.write(b.encode(\"utf-8\"))");
-  std::string expected = "\"灰色低地土①（水田）～℃\",\"" + SampleBaiyo("").GridText + "\",#FALSE#\r\n";
+  std::string expected =
+      "\"灰色低地土①（水田）～℃\",\"" + SampleBaiyo("").GridText + "\",#FALSE#\r\n";
   EXPECT_EQ(decoded, expected);
 
   // And we read what Python writes in the line format.
   std::string para = (dir.path() / "ParaData.txt").string();
-  RunPython("open(\"" + para +
-            "\",\"wb\").write(\"\\\"黒ボク土①\\\",5,14850.34,0.04975612,99.31126,13.8263,19418.35,0,0,"
-            "134.06,42.9224,#FALSE#,25\\r\\n\".encode(\"cp932\"))");
+  RunPython(
+      "open(\"" + para +
+      "\",\"wb\").write(\"\\\"黒ボク土①\\\",5,14850.34,0.04975612,99.31126,13.8263,19418.35,0,0,"
+      "134.06,42.9224,#FALSE#,25\\r\\n\".encode(\"cp932\"))");
   hensuu back;
   EXPECT_TRUE(LoadDataFiles(back, dir.path()).empty());
   ASSERT_EQ(back.ParaCount(), 1);

@@ -12,8 +12,8 @@ TEST(NumberText, AcceptsTheNumberGrammar) {
                         "2.5e-3", "  -1.25E-2  ", "007"}) {
     EXPECT_TRUE(IsNumber(t)) << t;
   }
-  for (const char* t : {"", " ", ".", "-", "+", "e5", "1e", "1e+", "1.2.3", "1,000", "0x10",
-                        "abc", "12a", "1 2", "--1", "1e5.5", "∞", "nan", "inf"}) {
+  for (const char* t : {"", " ", ".", "-", "+", "e5", "1e", "1e+", "1.2.3", "1,000", "0x10", "abc",
+                        "12a", "1 2", "--1", "1e5.5", "∞", "nan", "inf"}) {
     EXPECT_FALSE(IsNumber(t)) << t;
   }
 }
@@ -64,7 +64,7 @@ TEST(NumberText, CanonicalTextReadsBackForTypedValues) {
 }
 
 TEST(NumberText, DisplayPatternsRoundHalfAwayFromZero) {
-  EXPECT_EQ(FormatFixed(0.125, 2), "0.13");    // exact tie
+  EXPECT_EQ(FormatFixed(0.125, 2), "0.13");  // exact tie
   EXPECT_EQ(FormatFixed(-0.125, 2), "-0.13");
   EXPECT_EQ(FormatFixed(2.5, 0), "3");
   EXPECT_EQ(FormatFixed(0.5, 0), "1");

@@ -1,0 +1,66 @@
+// Runs a fit from the screens: the checks and their messages, the progress
+// window, the fit itself on a worker thread (the windows keep painting while
+// nothing else can be used), the failed-fit dialog in the middle of it, and
+// the screens closed and opened at its end.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <cstdint>
+
+#include "kinetics/fit_host.h"
+#include "kinetics/fit_sequence.h"
+#include "screens/baiyo_form0_3.h"
+#include "store/records.h"
+
+namespace kelvora {
+
+class MDIForm1;
+class SaiKeisan_Form;
+
+class FitRunner : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit FitRunner(MDIForm1& host);
+
+  // "⑦ パラメータ算出" on the incubation screen, after its clean-up. Returns
+  // when the fit has ended (results screen open), a check failed (message
+  // shown) or the fit was given up.
+  FitOutcome StartLabFit(Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request);
+
+  // "再計算" on the results screen: the sequence again from the values in
+  // the session's params, without the initial-value search.
+  FitOutcome Refit(QWidget* owner);
+
+  // The ParaRecord the last completed fit appended: its position and what it
+  // held. Position 0 when the table was full.
+  int16_t RecordIndex() const { return recordIndex_; }
+  const ParaRecord& Record() const { return record_; }
+  // After the results screen stored another model of the fit.
+  void RecordRewritten(int16_t index, const ParaRecord& record) {
+    recordIndex_ = index;
+    record_ = record;
+  }
+
+  bool Running() const { return running_; }
+  // The progress window of the running fit (tests press its "中止").
+  SaiKeisan_Form* Progress() const;
+
+  // Called on the user-interface thread by the worker's host.
+  FitHost::FailedFitAnswer AskFailedFit(int16_t model);
+
+ private:
+  FitOutcome Run(QWidget* owner, bool refit);
+  void Completed(const ParaRecord& record);
+
+  MDIForm1& host_;
+  QPointer<SaiKeisan_Form> progress_;
+  std::atomic<bool> stop_{false};
+  bool running_ = false;
+  int16_t recordIndex_ = 0;
+  ParaRecord record_;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,115 @@
+// "パラメータ計算結果": the fit results screen. The three models of the
+// material side by side with their parameters, AIC and residual sum, the best
+// model marked, and the chart of calculated against analysed values for one
+// model at a time. From here another model can be stored instead, the initial
+// values changed and the fit run again.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <array>
+#include <vector>
+
+#include "screens/child_screen.h"
+
+class QChart;
+class QChartView;
+
+namespace kelvora {
+
+struct FitSession;
+
+// The fixed vertical axis title beside the chart, written from bottom to top.
+class VerticalTitle : public QWidget {
+  Q_OBJECT
+
+ public:
+  VerticalTitle(const QString& text, QWidget* parent = nullptr);
+  QString Text() const { return text_; }
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+};
+
+class ParaKekka_Form0_1 : public ChildScreen {
+  Q_OBJECT
+
+ public:
+  explicit ParaKekka_Form0_1(MDIForm1& host, QWidget* parent = nullptr);
+
+  // Controls (arrays are indexed from 1 as the rows are numbered).
+  QLabel* const Label1;               // "土壌名（肥料名）："
+  QLabel* const Lab_Dojyo;            // the sample name
+  std::array<QGroupBox*, 4> Frame{};  // [1..3] = Frame1 .. Frame3
+  std::array<QLineEdit*, 7> Text_TanPara{};
+  std::array<QLineEdit*, 10> Text_HeiPara{};
+  std::array<QLineEdit*, 10> Text_YuuPara{};
+  std::array<QLabel*, 7> Lal_TanPara{};
+  std::array<QLabel*, 10> Lal_HeiPara{};
+  std::array<QLabel*, 10> Lal_YuuPara{};
+  std::array<QLabel*, 19> Label3{};  // [1..18] units
+  QLabel* const Label2;              // formula of Frame1
+  QLabel* const Label4;              // formula of Frame2, two lines
+  QLabel* const Label5;
+  QLabel* const Label6;  // formula of Frame3, two lines
+  QLabel* const Label7;
+  std::array<QCheckBox*, 4> Check{};  // [1..3] = Check1 .. Check3, "最適なモデル"
+  QChartView* const MSChart1;
+  VerticalTitle* const Picture2;
+  QLabel* const Label8;
+  QPushButton* const Command5;  // "初期値の変更"
+  QPushButton* const Command1;  // "再計算"
+  QPushButton* const Command7;  // "キャンセル"
+  QPushButton* const Command6;  // "終了"
+  QPushButton* const Command4;  // "他のパラメータを算出"
+  QPushButton* const Command3;  // "印刷"
+  QPushButton* const Command2;  // "パラメータ計算結果一覧"
+
+  // Operations.
+  void DrawFitChart();
+  void ShowModelChart();
+  void SaveChangedBestModel();
+
+  // Buttons and events.
+  void Check_MouseDown(int index);
+  void Command5_Click();
+  void Command1_Click();
+  void Command7_Click();
+  void Command6_Click();
+  void Command4_Click();
+  void Command3_Click();
+  void Command2_Click();
+
+  bool QueryClose() override;
+
+  // The model of each frame (1/2/3 or 4/5/6).
+  int16_t FrameModel(int frame) const;
+  bool ModelChanged() const { return modelChanged_; }
+
+ private:
+  QChart* Chart() const;
+  void BuildLayout();
+  void FillFrames();
+  void ShowResultButtons();
+  // Value boxes of a frame, names, units (1-based, rows 1..n).
+  QLineEdit* Box(int frame, int row) const;
+  QLabel* Name(int frame, int row) const;
+  QLabel* Unit(int frame, int row) const;
+  int Rows(int frame) const { return frame == 1 ? 6 : 9; }
+  int ParamRows(int frame) const { return frame == 1 ? 4 : 7; }
+
+  FitSession& session_;
+  int16_t modelAtLoad_ = 0;
+  bool modelChanged_ = false;
+  int redFrame_ = 0;
+};
+
+}  // namespace kelvora
