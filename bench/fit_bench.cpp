@@ -76,7 +76,9 @@ void BM_SoilFit3x10(benchmark::State& state) {
 void BM_FertilizerFit3x11(benchmark::State& state) {
   RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false);
 }
-void BM_FieldFitSoilOneYear(benchmark::State& state) { RunFit(state, testing::BurialTable(false), false, true); }
+void BM_FieldFitSoilOneYear(benchmark::State& state) {
+  RunFit(state, testing::BurialTable(false), false, true);
+}
 void BM_FieldFitFertilizerOneYear(benchmark::State& state) {
   RunFit(state, testing::BurialTable(true), true, true);
 }
