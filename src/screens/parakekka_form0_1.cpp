@@ -422,7 +422,7 @@ void ParaKekka_Form0_1::Command5_Click() {
     for (int r = 1; r <= Rows(f); ++r) {
       QLineEdit* box = Box(f, r);
       if (r <= FittedParamCount(m)) {
-        box->setText(r <= static_cast<int>(initial.size()) ? Q(ShortestSingle(initial[r - 1]))
+        box->setText(r <= static_cast<int>(initial.size()) ? Q(ShortestSinglePlain(initial[r - 1]))
                                                            : QString());
         box->setReadOnly(false);
       } else {

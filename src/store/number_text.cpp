@@ -189,6 +189,14 @@ std::string ShortestSingle(float value) {
   return std::string(buf, r.ptr);
 }
 
+std::string ShortestSinglePlain(float value) {
+  const float a = std::fabs(value);
+  if (a != 0.0f && (a < 1e-6f || a >= 1e12f)) return ShortestSingle(value);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+  return std::string(buf, r.ptr);
+}
+
 std::string ShortestDouble(double value) {
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, value);

@@ -36,5 +36,8 @@ std::string FormatFixed(double value, int decimals);
 // Shortest decimal texts that read back to the same value (for JSON output).
 std::string ShortestSingle(float value);
 std::string ShortestDouble(double value);
+// The shortest text that reads back to the same single, in plain decimal
+// notation ("0.0001", not "1e-04") unless the value is very large or small.
+std::string ShortestSinglePlain(float value);
 
 }  // namespace kelvora

@@ -88,6 +88,11 @@ TEST(NumberText, ShortestTextsReadBack) {
   EXPECT_EQ(ShortestSingle(0.019741609692573547f), "0.01974161");
   EXPECT_EQ(ShortestDouble(0.1), "0.1");
   EXPECT_EQ(*ParseSingle(ShortestSingle(15360.2998046875f)), 15360.2998046875f);
+  EXPECT_EQ(ShortestSingle(0.0001f), "1e-04");
+  EXPECT_EQ(ShortestSinglePlain(0.0001f), "0.0001");
+  EXPECT_EQ(ShortestSinglePlain(15000.0f), "15000");
+  EXPECT_EQ(ShortestSinglePlain(-0.019741609f), "-0.01974161");
+  EXPECT_EQ(ShortestSinglePlain(1e20f), "1e+20");
 }
 
 }  // namespace
