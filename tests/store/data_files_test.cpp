@@ -131,6 +131,8 @@ struct Malformed {
   std::string secondLine;
 };
 
+void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
+
 class MalformedFile : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedFile, KeepsRecordsBeforeAndCopiesTheFileAside) {
