@@ -57,6 +57,23 @@ bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reaso
   return WriteFileAtomically(to, bytes, reason);
 }
 
+// Reads the records of a file's bytes into the table (at most 32767). Returns
+// the number read; badLine is the first record line that could not be read
+// (0 when all were read) and badReason why.
+template <typename R>
+size_t FillTable(Table<R>& table, const std::string& bytes, int& badLine, std::string& badReason) {
+  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
+  size_t usable = std::min(read.records.size(), static_cast<size_t>(kMaxRecords));
+  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
+  badLine = read.ok ? 0 : read.badLine;
+  badReason = read.reason;
+  if (usable < read.records.size()) {
+    badLine = kMaxRecords + 1;
+    badReason = "データの件数が上限（32767件）を超えています";
+  }
+  return usable;
+}
+
 template <typename R>
 void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::string& stamp,
              FileMessages& messages) {
@@ -77,17 +94,10 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
                        "」を読み込めませんでした。\n理由: " + reason);
     return;  // no .bak renewal: the old copy is all that is left
   }
-  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
-  size_t usable = read.records.size();
-  int badLine = read.badLine;
-  std::string badReason = read.reason;
-  if (usable > static_cast<size_t>(kMaxRecords)) {
-    usable = kMaxRecords;
-    badLine = kMaxRecords + 1;
-    badReason = "データの件数が上限（32767件）を超えています";
-  }
-  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
-  if (!read.ok || usable < read.records.size()) {
+  int badLine = 0;
+  std::string badReason;
+  const size_t usable = FillTable(table, bytes, badLine, badReason);
+  if (badLine != 0) {
     fs::path aside = dir / (std::string(name) + ".unreadable-" + stamp);
     std::string copyReason;
     std::string m = "データファイル「" + path.string() + "」の" + std::to_string(badLine) +
@@ -220,16 +230,12 @@ void ReadOne(Table<R>& table, const fs::path& dir, const char* name, FileMessage
                        "」を読み込めませんでした。\n理由: " + reason);
     return;
   }
-  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
-  size_t usable = std::min(read.records.size(), static_cast<size_t>(kMaxRecords));
-  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
-  if (!read.ok) {
-    messages.push_back("データファイル「" + path.string() + "」の" + std::to_string(read.badLine) +
-                       "行目を読み込めませんでした（" + read.reason + "）。");
-  } else if (usable < read.records.size()) {
-    messages.push_back(
-        "データファイル「" + path.string() + "」の" + std::to_string(kMaxRecords + 1) +
-        "行目を読み込めませんでした（データの件数が上限（32767件）を超えています）。");
+  int badLine = 0;
+  std::string badReason;
+  FillTable(table, bytes, badLine, badReason);
+  if (badLine != 0) {
+    messages.push_back("データファイル「" + path.string() + "」の" + std::to_string(badLine) +
+                       "行目を読み込めませんでした（" + badReason + "）。");
   }
 }
 }  // namespace
@@ -261,22 +267,25 @@ FileMessages SaveDataFiles(const hensuu& store, const fs::path& dataDir) {
   return messages;
 }
 
-FileMessages SaveBaiyoFile(const hensuu& store, const fs::path& dataDir) {
+namespace {
+template <typename R>
+FileMessages SaveFile(const Table<R>& table, const fs::path& dataDir, const char* name) {
   FileMessages messages;
-  if (EnsureFolder(dataDir, messages)) SaveOne(store.BaiyoTable, dataDir, kBaiyoFile, messages);
+  if (EnsureFolder(dataDir, messages)) SaveOne(table, dataDir, name, messages);
   return messages;
+}
+}  // namespace
+
+FileMessages SaveBaiyoFile(const hensuu& store, const fs::path& dataDir) {
+  return SaveFile(store.BaiyoTable, dataDir, kBaiyoFile);
 }
 
 FileMessages SaveTionFile(const hensuu& store, const fs::path& dataDir) {
-  FileMessages messages;
-  if (EnsureFolder(dataDir, messages)) SaveOne(store.TionTable, dataDir, kTionFile, messages);
-  return messages;
+  return SaveFile(store.TionTable, dataDir, kTionFile);
 }
 
 FileMessages SaveHojyoFile(const hensuu& store, const fs::path& dataDir) {
-  FileMessages messages;
-  if (EnsureFolder(dataDir, messages)) SaveOne(store.HojyoTable, dataDir, kHojyoFile, messages);
-  return messages;
+  return SaveFile(store.HojyoTable, dataDir, kHojyoFile);
 }
 
 }  // namespace kelvora
