@@ -295,26 +295,26 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   std::map<int16_t, std::vector<float>> given;
   auto it = o.values.find("--initial");
   if (it != o.values.end()) {
-    for (const std::string& spec : it->second) {
-      size_t eq = spec.find('=');
+    for (const std::string& option : it->second) {
+      size_t eq = option.find('=');
       std::optional<double> m =
-          eq == std::string::npos ? std::nullopt : ParseDouble(spec.substr(0, eq));
+          eq == std::string::npos ? std::nullopt : ParseDouble(option.substr(0, eq));
       int16_t model = m ? static_cast<int16_t>(*m) : 0;
       bool ofMaterial =
           request.fertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
       if (!m || *m != model || !ofMaterial) {
-        throw UsageError{"--initial " + spec + ": モデル番号は" +
+        throw UsageError{"--initial " + option + ": モデル番号は" +
                          (request.fertilizer ? "4か5" : "1〜3") + "で指定して下さい。"};
       }
-      std::vector<std::string> parts = SplitComma(spec.substr(eq + 1));
+      std::vector<std::string> parts = SplitComma(option.substr(eq + 1));
       if (static_cast<int>(parts.size()) != FittedParamCount(model)) {
-        throw UsageError{"--initial " + spec + ": " + ModelName(model) + "の初期値は" +
+        throw UsageError{"--initial " + option + ": " + ModelName(model) + "の初期値は" +
                          std::to_string(FittedParamCount(model)) + "個です。"};
       }
       std::vector<float> values;
       for (const std::string& p : parts) {
         std::optional<float> v = ParseSingle(p);
-        if (!v) throw UsageError{"--initial " + spec + ": 「" + p + "」は数字ではありません。"};
+        if (!v) throw UsageError{"--initial " + option + ": 「" + p + "」は数字ではありません。"};
         values.push_back(*v);
       }
       given[model] = values;
