@@ -1,6 +1,8 @@
 #include "kinetics/curves.h"
 
+#include <cfloat>
 #include <cmath>
+#include <limits>
 
 namespace kelvora {
 namespace {
@@ -73,6 +75,15 @@ bool NormalCdfChecked(double z, double& cdf) {
   if (!std::isfinite(z) || !std::isfinite(z * z)) return false;
   cdf = NormalCdf(z);
   return std::isfinite(cdf);
+}
+
+float RoundToSingle(double x) {
+  constexpr double kMid = 340282356779733661637539395458142568448.0;  // 2^128 - 2^103
+  if (std::isnan(x)) return std::numeric_limits<float>::quiet_NaN();
+  const float sign = x < 0 ? -1.0f : 1.0f;
+  if (std::fabs(x) >= kMid) return sign * std::numeric_limits<float>::infinity();
+  if (std::fabs(x) > static_cast<double>(FLT_MAX)) return sign * FLT_MAX;  // rounds down to it
+  return static_cast<float>(x);
 }
 
 double RoundHalfEven(double v) { return std::nearbyint(v); }

@@ -32,6 +32,11 @@ double NormalCdf(double z);
 // The same; false when z is not finite or z x z overflows.
 bool NormalCdfChecked(double z, double& cdf);
 
+// Rounds a double to single precision as the hardware does, without relying
+// on an out-of-range conversion: values beyond the single range become
+// infinite, NaN stays NaN.
+float RoundToSingle(double x);
+
 // Rounds to the nearest integer, halves to the even one (2.5 -> 2, 3.5 -> 4),
 // as the Gaussian model counts its daily terms.
 double RoundHalfEven(double v);

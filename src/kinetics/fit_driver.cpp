@@ -162,19 +162,26 @@ FitRun Run(FitSession& s, hensuu& store, FitRequest& request, FitHost* host, boo
     return run;
   }
   s.refitFromResults = false;
-  if (!ChooseInitialValues(s, host, &run.sequence.counts)) {
-    s.fitCancelled = true;
-    run.outcome = run.sequence.outcome = FitOutcome::Cancelled;
-    return run;
-  }
-  EvalCounts before = run.sequence.counts;
-  run.sequence = FitAllModels(s, store, host);
-  run.sequence.counts.evaluations += before.evaluations;
-  run.sequence.counts.distinct += before.distinct;
+  run.sequence = RunFitSequence(s, store, host, true);
   run.outcome = run.sequence.outcome;
   return run;
 }
 }  // namespace
+
+FitAllResult RunFitSequence(FitSession& s, hensuu& store, FitHost* host, bool chooseInitialValues) {
+  EvalCounts initial;
+  if (chooseInitialValues && !ChooseInitialValues(s, host, &initial)) {
+    s.fitCancelled = true;
+    FitAllResult cancelled;
+    cancelled.outcome = FitOutcome::Cancelled;
+    cancelled.counts = initial;
+    return cancelled;
+  }
+  FitAllResult result = FitAllModels(s, store, host);
+  result.counts.evaluations += initial.evaluations;
+  result.counts.distinct += initial.distinct;
+  return result;
+}
 
 FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
   return Run(s, store, request, host, false);
@@ -182,10 +189,6 @@ FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host
 
 FitRun StartFieldFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
   return Run(s, store, request, host, true);
-}
-
-FitAllResult Refit(FitSession& s, hensuu& store, FitHost* host) {
-  return FitAllModels(s, store, host);
 }
 
 }  // namespace kelvora

@@ -50,8 +50,9 @@ struct FitRun {
 FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host);
 FitRun StartFieldFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host);
 
-// Runs the sequence again from the values in params (a recalculation from the
-// results screen); the session's data and source are those of the last fit.
-FitAllResult Refit(FitSession& s, hensuu& store, FitHost* host);
+// After the data have been prepared: the initial-value search (unless the
+// values in params are to be used, as a recalculation from the results
+// screen does) and the fitting sequence.
+FitAllResult RunFitSequence(FitSession& s, hensuu& store, FitHost* host, bool chooseInitialValues);
 
 }  // namespace kelvora

@@ -4,22 +4,13 @@
 #include <cmath>
 #include <limits>
 
+#include "kinetics/curves.h"
 #include "kinetics/model_kind.h"
 #include "kinetics/objectives.h"
 #include "store/cp932.h"
 
 namespace kelvora {
 namespace {
-
-// Rounds to single precision the way the hardware does: values beyond the
-// single range become infinite (a grid point that bad is simply never best).
-float RoundToSingle(double x) {
-  constexpr double kMid = 340282356779733661637539395458142568448.0;  // 2^128 - 2^103
-  if (std::isnan(x)) return std::numeric_limits<float>::quiet_NaN();
-  if (std::fabs(x) >= kMid) return std::copysign(std::numeric_limits<float>::infinity(), float(x));
-  if (std::fabs(x) > static_cast<double>(FLT_MAX)) return std::copysign(FLT_MAX, float(x));
-  return static_cast<float>(x);
-}
 
 const char* kInitialStage = "初期値を計算しています";
 const char* kSolverStage = "パラメータを計算しています";
@@ -241,17 +232,13 @@ FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host) {
 }
 
 void EvaluateForChart(FitSession& s, int16_t model) {
-  s.chartTable.assign(std::max<int>(s.chartRows, 0), ChartRow{});
-  std::vector<double> p;
   if (model == 6) {
-    p.assign(1, s.params[6].empty() ? 0.0 : s.params[6][0]);
+    s.paramVec.assign(1, s.params[6].empty() ? 0.0 : s.params[6][0]);
   } else {
-    for (float v : s.params[model]) p.push_back(v);
+    s.paramVec.assign(s.params[model].begin(), s.params[model].end());
   }
-  s.paramVec = p;
   s.currentModel = model;
-  EvalResult r = EvaluateModel(s, model, p, Dest::Double);
-  s.trialRss = r.sum;
+  EvalRss(s, s.trialRss);
   if (s.source == FitSource::Field) {
     BuildFieldChartTable(s);
   } else {

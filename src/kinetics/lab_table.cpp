@@ -52,6 +52,4 @@ IncubationTableShape CleanIncubationTable(GridTable& grid) {
 
 void CleanFieldTable(GridTable& grid) { CleanColumns(grid, {1, 2}); }
 
-void CleanTemperatureTable(GridTable& grid) { CleanColumns(grid, {1}); }
-
 }  // namespace kelvora

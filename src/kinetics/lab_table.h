@@ -28,7 +28,4 @@ IncubationTableShape CleanIncubationTable(GridTable& grid);
 // and row 0 are left alone.
 void CleanFieldTable(GridTable& grid);
 
-// The same rule for a two-column soil temperature table (column 1 only).
-void CleanTemperatureTable(GridTable& grid);
-
 }  // namespace kelvora

@@ -17,16 +17,8 @@ namespace {
 // range (an overflow of the fit).
 bool ToSingle(double x, float& out) {
   if (!std::isfinite(x)) return false;
-  // Values from FLT_MAX up to the midpoint towards 2^128 round to FLT_MAX.
-  constexpr double kMid = 340282356779733661637539395458142568448.0;  // 2^128 - 2^103
-  double a = std::fabs(x);
-  if (a >= kMid) return false;
-  if (a > static_cast<double>(FLT_MAX)) {
-    out = std::copysign(FLT_MAX, static_cast<float>(x > 0 ? 1 : -1));
-    return true;
-  }
-  out = static_cast<float>(x);
-  return true;
+  out = RoundToSingle(x);
+  return std::isfinite(out);
 }
 
 // The running residual sum in the precision of its destination.
@@ -103,16 +95,6 @@ class LabObjective : public Objective {
         gaussOk_[c] = Factor(c, gauss_[4], gaussF2_[c]) && Factor(c, gauss_[0], gaussF1_[c]);
       }
     }
-  }
-
-  double Cost() const override {
-    double cost = 0;
-    for (int c = 1; c <= 3; ++c) {
-      double maxDay = 0;
-      for (const LabCell& cell : cols_[c].cells) maxDay = std::max(maxDay, double(cell.day));
-      cost += model_ == 6 ? (maxDay + 1) * 51 : double(cols_[c].cells.size()) * 3;
-    }
-    return cost;
   }
 
   EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
@@ -333,10 +315,6 @@ class FieldObjective : public Objective {
     if (model == 6) PrepareGauss(s);
   }
 
-  double Cost() const override {
-    return model_ == 6 ? double(days_.size()) * 51 : double(days_.size()) * 2;
-  }
-
   EvalResult Eval(const double* p, Dest dest, FitSession* tables) const override {
     Accumulator acc(dest);
     const int D = static_cast<int>(days_.size()) - 1;
@@ -552,45 +530,37 @@ class FieldObjective : public Objective {
   int gaussFailDay_ = 0;
 };
 
-void EvalInto(FitSession& s, int16_t model, Dest dest, double& sum) {
-  std::unique_ptr<Objective> obj = MakeObjective(s, model);
-  EvalResult r = obj->Eval(s.paramVec.data(), dest, &s);
-  sum = r.sum;
-  if (!r.ok) s.fitOk = false;
-}
-
-template <typename D>
-void Evaluate(FitSession& s, int16_t model, D& dest) {
-  double sum = 0;
-  EvalInto(s, model, std::is_same_v<D, float> ? Dest::Single : Dest::Double, sum);
-  dest = static_cast<D>(sum);
-}
-
 int16_t ParallelModel(const FitSession& s) { return s.currentModel == 3 ? 3 : 2; }
 
 }  // namespace
 
-std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model) {
-  if (session.source == FitSource::Field) return std::make_unique<FieldObjective>(session, model);
+std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model,
+                                         FitSource source) {
+  if (source == FitSource::Field) return std::make_unique<FieldObjective>(session, model);
   return std::make_unique<LabObjective>(session, model);
 }
 
-// The named functions evaluate the laboratory objectives; EvalRss follows
-// the session's source.
+std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model) {
+  return MakeObjective(session, model, session.source);
+}
+
 namespace {
+// Evaluates paramVec with the named source's objective into the per-cell
+// tables, clearing fitOk on an error.
+template <typename D>
+void Evaluate(FitSession& s, FitSource source, int16_t model, D& dest) {
+  const Dest d = std::is_same_v<D, float> ? Dest::Single : Dest::Double;
+  EvalResult r = MakeObjective(s, model, source)->Eval(s.paramVec.data(), d, &s);
+  if (!r.ok) s.fitOk = false;
+  dest = static_cast<D>(r.sum);
+}
 template <typename D>
 void LabEval(FitSession& s, int16_t model, D& dest) {
-  FitSource keep = s.source;
-  s.source = FitSource::Laboratory;
-  Evaluate(s, model, dest);
-  s.source = keep;
+  Evaluate(s, FitSource::Laboratory, model, dest);
 }
 template <typename D>
 void FieldEval(FitSession& s, int16_t model, D& dest) {
-  FitSource keep = s.source;
-  s.source = FitSource::Field;
-  Evaluate(s, model, dest);
-  s.source = keep;
+  Evaluate(s, FitSource::Field, model, dest);
 }
 }  // namespace
 
@@ -612,14 +582,7 @@ void FieldRssSigmoid(FitSession& s, double& d) { FieldEval(s, 5, d); }
 void FieldRssGauss(FitSession& s, float& d) { FieldEval(s, 6, d); }
 void FieldRssGauss(FitSession& s, double& d) { FieldEval(s, 6, d); }
 
-void EvalRss(FitSession& s, float& d) { Evaluate(s, s.currentModel, d); }
-void EvalRss(FitSession& s, double& d) { Evaluate(s, s.currentModel, d); }
-
-EvalResult EvaluateModel(FitSession& s, int16_t model, const std::vector<double>& p, Dest dest) {
-  std::unique_ptr<Objective> obj = MakeObjective(s, model);
-  EvalResult r = obj->Eval(p.data(), dest, &s);
-  if (!r.ok) s.fitOk = false;
-  return r;
-}
+void EvalRss(FitSession& s, float& d) { Evaluate(s, s.source, s.currentModel, d); }
+void EvalRss(FitSession& s, double& d) { Evaluate(s, s.source, s.currentModel, d); }
 
 }  // namespace kelvora

@@ -27,9 +27,6 @@ class Objective {
  public:
   virtual ~Objective() = default;
   virtual EvalResult Eval(const double* p, Dest dest, FitSession* tables) const = 0;
-  // Rough cost of one evaluation in exponentials (decides whether spreading
-  // work over threads pays).
-  virtual double Cost() const = 0;
   int16_t model() const { return model_; }
 
  protected:
@@ -37,8 +34,11 @@ class Objective {
   int16_t model_;
 };
 
-// The objective of `model` for the session's source (laboratory or field).
+// The objective of `model` for the session's source (laboratory or field),
+// or for the source named.
 std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model);
+std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model,
+                                         FitSource source);
 
 // Evaluate session.paramVec with the objective of the named function into a
 // single or double destination, writing the per-cell tables and clearing
@@ -65,10 +65,5 @@ void FieldRssGauss(FitSession& s, double& dest);
 // and on s.source (laboratory or field objectives).
 void EvalRss(FitSession& s, float& dest);
 void EvalRss(FitSession& s, double& dest);
-
-// Evaluates `model` at `p` for the session's source with a double
-// destination, writing the per-cell tables; returns the result.
-EvalResult EvaluateModel(FitSession& s, int16_t model, const std::vector<double>& p,
-                         Dest dest = Dest::Double);
 
 }  // namespace kelvora

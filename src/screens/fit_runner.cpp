@@ -132,14 +132,8 @@ FitOutcome FitRunner::Run(QWidget* owner, bool refit) {
   // tables are only ever touched on this thread.
   hensuu scratch;
   FitOutcome outcome = FitOutcome::Cancelled;
-  QThread* worker = QThread::create([&] {
-    if (!refit && !ChooseInitialValues(s, &workerHost)) {
-      s.fitCancelled = true;
-      outcome = FitOutcome::Cancelled;
-      return;
-    }
-    outcome = FitAllModels(s, scratch, &workerHost).outcome;
-  });
+  QThread* worker =
+      QThread::create([&] { outcome = RunFitSequence(s, scratch, &workerHost, !refit).outcome; });
   QEventLoop loop;
   connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
   worker->start();

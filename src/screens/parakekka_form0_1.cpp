@@ -1,6 +1,5 @@
 #include "screens/parakekka_form0_1.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -46,10 +45,9 @@ std::vector<float> ShownValues(const FitSession& s, int16_t model) {
   return v;
 }
 
-void SetRed(QCheckBox* box, bool red) {
+void PaintCaptionRed(QCheckBox* box) {
   QPalette p = box->palette();
-  p.setColor(QPalette::WindowText,
-             red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText));
+  p.setColor(QPalette::WindowText, QColor(255, 0, 0));
   box->setPalette(p);
 }
 
@@ -138,10 +136,7 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
     }
   }
   for (int f = 1; f <= 3; ++f) Check[f]->setChecked(f == bestFrame);
-  if (bestFrame) {
-    SetRed(Check[bestFrame], true);
-    redFrame_ = bestFrame;
-  }
+  if (bestFrame) PaintCaptionRed(Check[bestFrame]);
   DrawFitChart();
   Lab_Dojyo->setText(Q(session_.sampleName));
   modelAtLoad_ = session_.currentModel;

@@ -109,7 +109,6 @@ class ParaKekka_Form0_1 : public ChildScreen {
   FitSession& session_;
   int16_t modelAtLoad_ = 0;
   bool modelChanged_ = false;
-  int redFrame_ = 0;
 };
 
 }  // namespace kelvora

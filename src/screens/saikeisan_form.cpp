@@ -43,8 +43,6 @@ SaiKeisan_Form::SaiKeisan_Form(hensuu& store, QWidget* owner)
   layout->addWidget(CommandStop, 0, Qt::AlignCenter);
   connect(CommandStop, &QPushButton::clicked, this, &SaiKeisan_Form::RequestStop);
   SetSearchState(0, 0);
-  LabelSweep->clear();
-  LabelRss->clear();
   setMinimumWidth(360);
 }
 

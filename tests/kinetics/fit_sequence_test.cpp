@@ -265,7 +265,7 @@ TEST(FitSequence, NewValuesAfterAFailureContinueTheSequence) {
   EXPECT_EQ(store.ParaCount(), 1);
   // A second run from the results screen adds a second record.
   s.refitFromResults = true;
-  EXPECT_EQ(Refit(s, store, &host).outcome, FitOutcome::Completed);
+  EXPECT_EQ(RunFitSequence(s, store, &host, false).outcome, FitOutcome::Completed);
   EXPECT_EQ(store.ParaCount(), 2);
 }
 

@@ -21,7 +21,6 @@ class FakeObjective : public Objective {
     if (dest == Dest::Single) r.sum = static_cast<float>(r.sum);
     return r;
   }
-  double Cost() const override { return 1; }
   mutable std::vector<std::vector<double>> calls;
 
  private:
