@@ -435,14 +435,7 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
   std::string text;
   if (!ReadInput(o.positional[0], text, err)) return 2;
   auto rows = ParseTable(text);
-  SeriesDays days;
-  days.seriesDays = std::max(0, static_cast<int>(rows.size()) - 1);
-  days.seriesDates.assign(days.seriesDays + 1, std::string());
-  days.seriesTemps.assign(days.seriesDays + 1, std::string());
-  for (int d = 1; d <= days.seriesDays; ++d) {
-    if (!rows[d].empty()) days.seriesDates[d] = rows[d][0];
-    if (rows[d].size() > 1) days.seriesTemps[d] = rows[d][1];
-  }
+  SeriesDays days = Data_Separate(JoinGridText(rows));
   auto findDate = [&](const std::string& date) {
     for (int d = 1; d <= days.seriesDays; ++d) {
       if (days.seriesDates[d] == date) return d;

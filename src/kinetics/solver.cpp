@@ -36,29 +36,17 @@ class CachedObjective {
  public:
   CachedObjective(const Objective& o, EvalCounts* counts) : obj_(o), counts_(counts) {}
 
-  // Evaluates two vectors into double destinations, computing only those
-  // not seen before.
-  void EvalPair(const std::vector<double>& a, const std::vector<double>& b, EvalResult& ra,
-                EvalResult& rb) {
-    VecKey ka = KeyOf(a), kb = KeyOf(b);
-    auto ia = cache_.find(ka);
-    auto ib = cache_.find(kb);
-    bool needA = ia == cache_.end(), needB = ib == cache_.end() && !(kb == ka);
-    if (counts_) counts_->evaluations += 2;
-    if (needA) ra = obj_.Eval(a.data(), Dest::Double, nullptr);
-    if (needB) rb = obj_.Eval(b.data(), Dest::Double, nullptr);
-    if (needA) {
-      cache_.emplace(ka, ra);
-      if (counts_) ++counts_->distinct;
-    } else {
-      ra = ia->second;
-    }
-    if (needB) {
-      cache_.emplace(kb, rb);
-      if (counts_) ++counts_->distinct;
-    } else {
-      rb = cache_.find(kb)->second;
-    }
+  // Evaluates a vector into a double destination, computing it only the
+  // first time it is seen.
+  EvalResult Eval(const std::vector<double>& v) {
+    if (counts_) ++counts_->evaluations;
+    VecKey key = KeyOf(v);
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    if (counts_) ++counts_->distinct;
+    EvalResult r = obj_.Eval(v.data(), Dest::Double, nullptr);
+    cache_.emplace(key, r);
+    return r;
   }
 
  private:
@@ -100,17 +88,16 @@ bool SearchParams(FitSession& s, const Objective& objective, FitHost* host, Eval
       s.prevStep[c] = d;
       bool improved = false;
 
-      // Both trials start from v and are always evaluated, so they can be
-      // computed together; they are compared in order, the second against the
-      // possibly lowered best.
+      // Both trials start from v and are always evaluated; they are compared
+      // in order, the second against the possibly lowered best.
       float low = v - d;
       float high = v + d;
       minus = s.paramVec;
       plus = s.paramVec;
       minus[c] = low;
       plus[c] = high;
-      EvalResult r1, r2;
-      cached.EvalPair(minus, plus, r1, r2);
+      EvalResult r1 = cached.Eval(minus);
+      EvalResult r2 = cached.Eval(plus);
 
       s.trialRss = r1.sum;
       if (!r1.ok) s.fitOk = false;
