@@ -9,6 +9,7 @@
 
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
+#include "screens/qtext.h"
 #include "screens/twips.h"
 #include "store/cp932.h"
 #include "store/data_files.h"
@@ -22,8 +23,6 @@ constexpr int kGridRows = 100;
 constexpr int kGridCols = 4;
 constexpr int kGridColWidthTwips = 1150;
 const QColor kHeaderColor(224, 224, 224);
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A caption-less button that presses like its caption box.
 QPushButton* CaptionButton(QWidget* parent) {

@@ -8,6 +8,7 @@
 #include "kinetics/fit_driver.h"
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
+#include "screens/qtext.h"
 #include "screens/saikeisan_form.h"
 #include "screens/sol_dame0_1.h"
 #include "store/hensuu.h"
@@ -15,8 +16,6 @@
 namespace kelvora {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // The fit's host on the worker thread: texts and the failed-fit question go
 // to the user-interface thread; the sweep counter is read there by a timer.

@@ -18,6 +18,7 @@
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
 #include "screens/mdiform1.h"
+#include "screens/qtext.h"
 #include "store/cp932.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
@@ -25,8 +26,6 @@
 namespace kelvora {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Decimals of the number pattern a parameter is shown with.
 int Decimals(const std::string& name, int16_t model) {

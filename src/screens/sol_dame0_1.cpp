@@ -8,14 +8,11 @@
 #include "kinetics/fit_session.h"
 #include "kinetics/model_kind.h"
 #include "screens/dialogs.h"
+#include "screens/qtext.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
 
 namespace kelvora {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 Sol_Dame0_1::Sol_Dame0_1(FitSession& session, hensuu& store, Dialogs& dialogs, QWidget* owner)
     : QDialog(owner),
