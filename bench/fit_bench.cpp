@@ -4,12 +4,21 @@
 //
 // Each fit reports `evaluations` (objective evaluations the rules ask for) and
 // `distinct` (those actually computed; the rest come from remembered
-// results) per run.
+// results) per run. The laboratory fits run three ways: on an otherwise idle
+// machine, beside a busy neighbour (a child process burning one processor
+// for as long as the benchmark runs), and pinned to a single processor.
 #include <benchmark/benchmark.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "burial_table.h"
 #include "kinetics/curves.h"
@@ -50,21 +59,76 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
-void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, bool field) {
+// A child process that keeps one processor busy until it is killed, and at
+// most `seconds` (it also dies with the benchmark).
+class BusyNeighbour {
+ public:
+  explicit BusyNeighbour(int seconds) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      timespec start{}, now{};
+      clock_gettime(CLOCK_MONOTONIC, &start);
+      volatile uint64_t spin = 0;
+      do {
+        for (int i = 0; i < 1000000; ++i) spin = spin + 1;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+      } while (now.tv_sec - start.tv_sec < seconds);
+      _exit(0);
+    }
+  }
+  ~BusyNeighbour() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  BusyNeighbour(const BusyNeighbour&) = delete;
+  BusyNeighbour& operator=(const BusyNeighbour&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+enum class Machine { Idle, BusyNeighbour, OneProcessor };
+
+void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, bool field,
+            Machine machine = Machine::Idle) {
   GridTable grid = field ? Grid(table, 2, 3) : Grid(table, 100, 4);
   EvalCounts counts;
-  for (auto _ : state) {
+  auto fit = [&] {
     FitRequest req;
-    req.grid = grid;
+    req.source = field ? FitSource::Field : FitSource::Laboratory;
+    req.table = grid;
     req.standardTemp = "25";
-    req.fertilizer = fertilizer;
+    req.isFertilizer = fertilizer;
     FitSession s;
-    hensuu store;
     QuietHost host;
-    FitRun run = field ? StartFieldFit(s, store, req, &host) : StartFit(s, store, req, &host);
+    FitRun run = StartFit(s, req, &host);
     if (run.outcome != FitOutcome::Completed) state.SkipWithError("fit did not complete");
-    counts = run.sequence.counts;
+    counts = run.counts;
     benchmark::DoNotOptimize(s.bestAic);
+  };
+  std::unique_ptr<BusyNeighbour> neighbour;
+  if (machine == Machine::BusyNeighbour) neighbour = std::make_unique<BusyNeighbour>(600);
+  for (auto _ : state) {
+    if (machine == Machine::OneProcessor) {
+      // A thread of its own pinned to the first processor it may use, as
+      // `taskset -c 0` pins a whole process.
+      std::thread pinned([&] {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        sched_getaffinity(0, sizeof set, &set);
+        int first = 0;
+        while (first < CPU_SETSIZE && !CPU_ISSET(first, &set)) ++first;
+        CPU_ZERO(&set);
+        CPU_SET(first, &set);
+        if (sched_setaffinity(0, sizeof set, &set) != 0) state.SkipWithError("cannot pin");
+        fit();
+      });
+      pinned.join();
+    } else {
+      fit();
+    }
   }
   state.counters["evaluations"] = static_cast<double>(counts.evaluations);
   state.counters["distinct"] = static_cast<double>(counts.distinct);
@@ -75,6 +139,22 @@ void BM_SoilFit3x10(benchmark::State& state) {
 }
 void BM_FertilizerFit3x11(benchmark::State& state) {
   RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false);
+}
+void BM_SoilFit3x10BusyNeighbour(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false,
+         Machine::BusyNeighbour);
+}
+void BM_FertilizerFit3x11BusyNeighbour(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false,
+         Machine::BusyNeighbour);
+}
+void BM_SoilFit3x10OneProcessor(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false,
+         Machine::OneProcessor);
+}
+void BM_FertilizerFit3x11OneProcessor(benchmark::State& state) {
+  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false,
+         Machine::OneProcessor);
 }
 void BM_FieldFitSoilOneYear(benchmark::State& state) {
   RunFit(state, testing::BurialTable(false), false, true);
@@ -114,6 +194,16 @@ void BM_Estimation100GaussSetsTenYears(benchmark::State& state) { RunEstimation(
 
 BENCHMARK(BM_SoilFit3x10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FertilizerFit3x11)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SoilFit3x10BusyNeighbour)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FertilizerFit3x11BusyNeighbour)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK(BM_SoilFit3x10OneProcessor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FertilizerFit3x11OneProcessor)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK(BM_FieldFitSoilOneYear)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FieldFitFertilizerOneYear)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Estimation100SetsTenYears)->Unit(benchmark::kMillisecond);

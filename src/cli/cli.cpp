@@ -286,13 +286,13 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     err << "表の行が多すぎます（見出しを含めて100行まで）。\n";
     return 2;
   }
-  request.grid = ToGrid(rows, field ? 2 : 100, cols);
-  request.sampleName = Single(o, "--name");
+  request.source = field ? FitSource::Field : FitSource::Laboratory;
+  request.table = ToGrid(rows, field ? 2 : 100, cols);
+  request.name = Single(o, "--name");
   request.standardTemp = Single(o, "--std-temp");
-  request.fertilizer = o.flags.count("--fertilizer") > 0;
+  request.isFertilizer = o.flags.count("--fertilizer") > 0;
 
   // Given initial values replace the grid search of their model.
-  std::map<int16_t, std::vector<float>> given;
   auto it = o.values.find("--initial");
   if (it != o.values.end()) {
     for (const std::string& option : it->second) {
@@ -301,10 +301,10 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
           eq == std::string::npos ? std::nullopt : ParseDouble(option.substr(0, eq));
       int16_t model = m ? static_cast<int16_t>(*m) : 0;
       bool ofMaterial =
-          request.fertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
+          request.isFertilizer ? (model == 4 || model == 5) : (model >= 1 && model <= 3);
       if (!m || *m != model || !ofMaterial) {
         throw UsageError{"--initial " + option + ": モデル番号は" +
-                         (request.fertilizer ? "4か5" : "1〜3") + "で指定して下さい。"};
+                         (request.isFertilizer ? "4か5" : "1〜3") + "で指定して下さい。"};
       }
       std::vector<std::string> parts = SplitComma(option.substr(eq + 1));
       if (static_cast<int>(parts.size()) != FittedParamCount(model)) {
@@ -317,27 +317,17 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
         if (!v) throw UsageError{"--initial " + option + ": 「" + p + "」は数字ではありません。"};
         values.push_back(*v);
       }
-      given[model] = values;
+      request.initialValues[model] = values;
     }
   }
 
   FitSession s;
-  hensuu store;
   CliHost host;
-  std::optional<std::string> message =
-      field ? PrepareFieldFit(s, request) : PrepareLabFit(s, request);
-  if (message) {
-    err << *message << "\n";
+  FitRun result = StartFit(s, request, &host);
+  if (result.outcome == FitOutcome::Invalid) {
+    err << result.message << "\n";
     return 2;
   }
-  for (int16_t m : MaterialModels(s.material)) {
-    if (CandidateGrid(m).empty()) continue;
-    auto g = given.find(m);
-    std::vector<float> values = g != given.end() ? g->second : InitialGridSearch(s, m);
-    s.params[m] = values;
-    s.initialParams[m] = values;
-  }
-  FitAllResult result = FitAllModels(s, store, &host);
 
   int16_t observations = s.obsCount;
   if (!field) {
@@ -370,7 +360,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   json << "]";
   if (ok) {
     json << ", \"best\": " << s.currentModel;
-    json << ", \"record\": " << JsonRecord(store.ParaTable(store.ParaCount()));
+    json << ", \"record\": " << JsonRecord(result.record);
     json << ", \"chart\": [";
     for (size_t i = 0; i < s.chartTable.size(); ++i) {
       const ChartRow& r = s.chartTable[i];

@@ -38,10 +38,6 @@ bool ArrheniusFactorChecked(double E, double T, float Ts, double& factor) {
   return std::isfinite(factor);
 }
 
-double AdjustedTime(float day, double E, double T, float Ts) {
-  return static_cast<double>(day) * ArrheniusFactor(E, T, Ts);
-}
-
 double NormalDensity(double u) {
   double arg = -(u * u) / 2;
   if (arg < kExpZeroBelow) return kInvSqrtDensity * 0.0;
@@ -87,39 +83,5 @@ float RoundToSingle(double x) {
 }
 
 double RoundHalfEven(double v) { return std::nearbyint(v); }
-
-double ModelCurve(int16_t model, const std::vector<double>& p, double t1, double t2) {
-  switch (model) {
-    case 1:
-    case 4:
-      return p[2] * (1 - std::exp(t1 * (p[1] * -1))) + p[3];
-    case 2:
-      return p[6] +
-             ((1 - std::exp(t2 * (p[3] * -1))) * p[5] + (1 - std::exp(t1 * (p[2] * -1))) * p[4]);
-    case 3:
-      return p[6] +
-             ((1 - std::exp(t1 * (p[2] * -1))) * p[4] - (1 - std::exp(t2 * (p[3] * -1))) * p[5]);
-    case 5:
-      if (p[3] - t2 > 0) return 0;
-      return (1 - std::exp((t1 - p[3]) * (p[1] * -1))) * p[2];
-    case 6:
-      return (1 - std::exp(p[1] * -1 * t1)) * p[2];
-    default:
-      return 0;
-  }
-}
-
-double GaussCorrectedTime(double Ea1, double Ea2, double tau, double sigma, double T, float Ts,
-                          float day) {
-  double D = RoundHalfEven(day);
-  double f1 = ArrheniusFactor(Ea1, T, Ts);
-  double f2 = ArrheniusFactor(Ea2, T, Ts);
-  double tk = 0;
-  for (int i = 0; i <= D; ++i) {
-    double z = (i * f2 - tau) / sigma;
-    tk = tk + f1 * NormalCdf(z);
-  }
-  return tk;
-}
 
 }  // namespace kelvora

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace kelvora {
 
@@ -22,9 +21,6 @@ double ArrheniusFactor(double E, double T, float Ts);
 // (an arithmetic error of the fit).
 bool ArrheniusFactorChecked(double E, double T, float Ts, double& factor);
 
-// Adjusted time at a constant temperature: day x ArrheniusFactor.
-double AdjustedTime(float day, double E, double T, float Ts);
-
 double NormalDensity(double u);
 // Area under the density from 0 to |z|: composite Simpson rule, 50 intervals.
 double NormalArea(double z);
@@ -40,16 +36,5 @@ float RoundToSingle(double x);
 // Rounds to the nearest integer, halves to the even one (2.5 -> 2, 3.5 -> 4),
 // as the Gaussian model counts its daily terms.
 double RoundHalfEven(double v);
-
-// Model value N for the model's parameter vector `p` (Part of a ParaRecord's
-// slots; for model 6 the six values Ea1, k, No, TAU, Ea2, sigma) and the
-// adjusted times it needs: t1 = t(first activation energy), t2 = t(second);
-// for model 6, t1 is the corrected time tk.
-double ModelCurve(int16_t model, const std::vector<double>& p, double t1, double t2 = 0);
-
-// Corrected time tk of the Gaussian model at a constant temperature T on
-// incubation day `day` (terms i = 0 ... round-half-even(day)).
-double GaussCorrectedTime(double Ea1, double Ea2, double tau, double sigma, double T, float Ts,
-                          float day);
 
 }  // namespace kelvora

@@ -31,20 +31,12 @@ std::optional<std::string> CheckName(const std::string& name) {
   return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request) {
-  GridTable& g = request.grid;
-  if (g.Rows() < 100 || g.Cols() < 4) g.Resize(std::max(g.Rows(), 100), std::max(g.Cols(), 4));
-  IncubationTableShape shape = CleanIncubationTable(g);
-  return PrepareCleanedLabFit(s, g, shape, request.sampleName, request.standardTemp,
-                              request.fertilizer);
-}
-
-std::optional<std::string> PrepareCleanedLabFit(FitSession& s, const GridTable& g,
-                                                const IncubationTableShape& shape,
-                                                const std::string& sampleName,
-                                                const std::string& standardTemp, bool fertilizer) {
+// The checks and the capture of an incubation table that has been cleaned,
+// with what the clean-up found.
+std::optional<std::string> PrepareLabFit(FitSession& s, const GridTable& g,
+                                         const IncubationTableShape& shape,
+                                         const std::string& sampleName,
+                                         const std::string& standardTemp, bool fertilizer) {
   const auto& colRows = shape.colRows;
   if (colRows[1] == 0 && colRows[2] == 0 && colRows[3] == 0) return std::string(kNoData);
 
@@ -107,8 +99,9 @@ std::optional<std::string> PrepareCleanedLabFit(FitSession& s, const GridTable& 
   return std::nullopt;
 }
 
+// The same for the field grid (date, soil temperature, amount).
 std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
-  GridTable& g = request.grid;
+  GridTable& g = request.table;
   if (g.Cols() < 3) g.Resize(g.Rows(), 3);
   CleanFieldTable(g);
   const int D = g.Rows() - 1;
@@ -118,7 +111,7 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
   }
   if (n == 0) return std::string(kNoData);
   if (auto m = CheckStandardTemp(request.standardTemp)) return m;
-  if (auto m = CheckName(request.sampleName)) return m;
+  if (auto m = CheckName(request.name)) return m;
   if (D > 32767) return std::string("表の行数が多すぎます（32767行まで）");
 
   s.source = FitSource::Field;
@@ -138,10 +131,10 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
   }
   s.obsCount = static_cast<int16_t>(n);
   s.chartRows = static_cast<int16_t>(n);
-  s.sampleName = request.sampleName;
+  s.sampleName = request.name;
   s.standardTemp = *ParseSingle(request.standardTemp);
   s.RecreateCellTables(1, n);
-  s.material = request.fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
+  s.material = request.isFertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
   // The laboratory data of an earlier fit no longer belong to this session.
   s.colRows = {};
   s.colObsCount = {};
@@ -151,44 +144,56 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
   return std::nullopt;
 }
 
-namespace {
-FitRun Run(FitSession& s, hensuu& store, FitRequest& request, FitHost* host, bool field) {
-  FitRun run;
-  std::optional<std::string> message =
-      field ? PrepareFieldFit(s, request) : PrepareLabFit(s, request);
-  if (message) {
-    run.outcome = FitOutcome::Invalid;
-    run.message = *message;
-    return run;
-  }
-  s.refitFromResults = false;
-  run.sequence = RunFitSequence(s, store, host, true);
-  run.outcome = run.sequence.outcome;
-  return run;
-}
 }  // namespace
 
-FitAllResult RunFitSequence(FitSession& s, hensuu& store, FitHost* host, bool chooseInitialValues) {
+std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
+  std::optional<std::string> message;
+  if (request.source == FitSource::Field) {
+    message = PrepareFieldFit(s, request);
+  } else {
+    GridTable& g = request.table;
+    if (!request.shape) {
+      if (g.Rows() < 100 || g.Cols() < 4) g.Resize(std::max(g.Rows(), 100), std::max(g.Cols(), 4));
+      request.shape = CleanIncubationTable(g);
+    }
+    message = PrepareLabFit(s, g, *request.shape, request.name, request.standardTemp,
+                            request.isFertilizer);
+  }
+  if (!message) s.refitFromResults = false;
+  return message;
+}
+
+FitRun RunFit(FitSession& s, FitHost* host, const InitialValues& given) {
   EvalCounts initial;
-  if (chooseInitialValues && !ChooseInitialValues(s, host, &initial)) {
+  if (!ChooseInitialValues(s, host, given, &initial)) {
     s.fitCancelled = true;
-    FitAllResult cancelled;
+    FitRun cancelled;
     cancelled.outcome = FitOutcome::Cancelled;
     cancelled.counts = initial;
     return cancelled;
   }
-  FitAllResult result = FitAllModels(s, store, host);
+  FitRun result = FitAllModels(s, host);
   result.counts.evaluations += initial.evaluations;
   result.counts.distinct += initial.distinct;
   return result;
 }
 
-FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
-  return Run(s, store, request, host, false);
+FitRun StartFit(FitSession& s, FitRequest& request, FitHost* host) {
+  if (std::optional<std::string> message = PrepareFit(s, request)) {
+    FitRun invalid;
+    invalid.outcome = FitOutcome::Invalid;
+    invalid.message = *message;
+    return invalid;
+  }
+  return RunFit(s, host, request.initialValues);
 }
 
-FitRun StartFieldFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
-  return Run(s, store, request, host, true);
+InitialValues ParamsAsInitialValues(const FitSession& s) {
+  InitialValues given;
+  for (int16_t m : MaterialModels(s.material)) {
+    if (!CandidateGrid(m).empty()) given[m] = s.params[m];
+  }
+  return given;
 }
 
 }  // namespace kelvora

@@ -1,5 +1,7 @@
-// Starting a fit from a data grid: clean-up, the checks with their messages,
-// capture into the session, initial values and the fitting sequence.
+// The one way a fit is run, from a data screen, the command-line tool, the
+// tests and the benchmarks alike: the clean-up of the grid, the checks with
+// their messages, the capture into the session, the initial values and the
+// fitting sequence.
 #pragma once
 
 #include <optional>
@@ -10,49 +12,46 @@
 #include "kinetics/fit_session.h"
 #include "kinetics/lab_table.h"
 #include "store/grid_text.h"
-#include "store/hensuu.h"
 
 namespace kelvora {
 
-// What the data screens hand to a fit.
+// What a data screen (or the command-line tool) hands to a fit.
 struct FitRequest {
-  GridTable grid;            // the screen's grid; cleaned in place
-  std::string sampleName;    // "③ 土壌名（肥料名）"
-  std::string standardTemp;  // "④ 標準温度", as typed
-  bool fertilizer = false;   // coated fertilizer option selected
+  FitSource source = FitSource::Laboratory;
+  // Laboratory: the incubation table (row 0 temperatures, column 0 days).
+  // Field: date, soil temperature and amount per day, row 0 the header.
+  GridTable table;
+  // Laboratory: what the clean-up found when the screen has already cleaned
+  // the table (the last filled rows are those before cleaning); empty when
+  // the fit is to clean it. A field table is always cleaned by the fit
+  // (cleaning it twice changes nothing).
+  std::optional<IncubationTableShape> shape;
+  std::string name;           // "③ 土壌名（肥料名）"
+  std::string standardTemp;   // "④ 標準温度", as typed
+  bool isFertilizer = false;  // coated fertilizer option selected
+  // Initial values given for a model replace its grid search.
+  InitialValues initialValues;
 };
 
-// Cleans the incubation table, checks it and the standard temperature, and on
-// success captures the data into the session (source Laboratory) with fresh
-// per-cell tables. Returns the message to show (title "注意") when a check
-// fails; the session is then left as it was.
-std::optional<std::string> PrepareLabFit(FitSession& s, FitRequest& request);
+// Cleans the request's table (in place), checks it and the standard
+// temperature, and on success captures the data into the session with fresh
+// per-cell tables (source, material, refitFromResults cleared). Returns the
+// message to show (title "注意") when a check fails; the session is then left
+// as it was.
+std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request);
 
-// The checks and the capture on a table that has already been cleaned, with
-// what the clean-up found (the last filled rows are those before cleaning).
-std::optional<std::string> PrepareCleanedLabFit(FitSession& s, const GridTable& cleaned,
-                                                const IncubationTableShape& shape,
-                                                const std::string& sampleName,
-                                                const std::string& standardTemp, bool fertilizer);
+// After PrepareFit, or for a recalculation from the results screen: the
+// initial values (given ones, the grid search for the others) and the
+// fitting sequence. The record of the chosen model is returned, not stored.
+FitRun RunFit(FitSession& s, FitHost* host, const InitialValues& given = {});
 
-// The same for the field grid (date, soil temperature, amount).
-std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request);
+// The whole fit of a request: PrepareFit, then RunFit with the request's
+// given initial values. The progress texts (host->ShowProgress) start only
+// after the checks have passed.
+FitRun StartFit(FitSession& s, FitRequest& request, FitHost* host);
 
-struct FitRun {
-  FitOutcome outcome = FitOutcome::Invalid;
-  std::string message;  // the check's message when outcome is Invalid
-  FitAllResult sequence;
-};
-
-// The whole fit from a screen's button: prepare, choose initial values, run
-// the sequence. The progress window opens (host->ShowProgress) only after the
-// checks have passed.
-FitRun StartFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host);
-FitRun StartFieldFit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host);
-
-// After the data have been prepared: the initial-value search (unless the
-// values in params are to be used, as a recalculation from the results
-// screen does) and the fitting sequence.
-FitAllResult RunFitSequence(FitSession& s, hensuu& store, FitHost* host, bool chooseInitialValues);
+// The values in params of every model of the material that has a grid, as
+// the recalculation from the results screen starts from them.
+InitialValues ParamsAsInitialValues(const FitSession& s);
 
 }  // namespace kelvora

@@ -147,52 +147,64 @@ std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* c
   return best;
 }
 
-bool ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts) {
+bool ChooseInitialValues(FitSession& s, FitHost* host, const InitialValues& given,
+                         EvalCounts* counts) {
   for (int16_t m : MaterialModels(s.material)) {
     if (CandidateGrid(m).empty()) continue;
-    if (host && host->CancelRequested()) return false;
-    if (host) host->ShowProgress(ProgressPrefix(m), kInitialStage, kPleaseWait);
-    std::vector<float> best = InitialGridSearch(s, m, counts);
-    s.params[m] = best;
-    s.initialParams[m] = best;
+    std::vector<float> values;
+    if (given[m]) {
+      values = *given[m];
+    } else {
+      if (host && host->CancelRequested()) return false;
+      if (host) host->ShowProgress(ProgressPrefix(m), kInitialStage, kPleaseWait);
+      values = InitialGridSearch(s, m, counts);
+    }
+    s.params[m] = values;
+    s.initialParams[m] = values;
   }
   return true;
 }
 
 void ChooseBestModel(FitSession& s) {
   const std::vector<int16_t> models = MaterialModels(s.material);
-  s.bestAic = s.aic[models[0]];
-  s.bestModelName = ModelName(models[0]);
-  s.currentModel = models[0];
+  int16_t best = models[0];
   for (size_t k = 1; k < models.size(); ++k) {
-    if (s.aic[models[k]] < s.bestAic) {  // ties keep the earlier model
-      s.bestAic = s.aic[models[k]];
-      s.bestModelName = ModelName(models[k]);
-      s.currentModel = models[k];
-    }
+    if (s.aic[models[k]] < s.aic[best]) best = models[k];  // ties keep the earlier model
   }
+  s.bestModel = best;
+  s.bestAic = s.aic[best];
+  s.bestModelName = ModelName(best);
+  s.currentModel = best;
 }
 
-ParaRecord MakeParaRecord(const FitSession& s, int16_t model) {
-  ParaRecord r;
+std::vector<float> RecordParams(const FitSession& s, int16_t model) {
+  if (!IsValidModel(model)) return {};
+  if (model != 6) return s.params[model];
+  std::vector<float> v = s.params[5];
+  v.resize(5, 0.0f);
+  v.push_back(s.params[6].empty() ? 0.0f : s.params[6][0]);
+  return v;
+}
+
+void StoreModelInRecord(ParaRecord& r, const FitSession& s, int16_t model) {
   r.SoilName = ReplaceQuotes(s.sampleName);
   r.ModelNo = model;
-  if (model == 6) {
-    for (int i = 0; i < 5 && i < static_cast<int>(s.params[5].size()); ++i)
-      r.Param[i] = s.params[5][i];
-    r.Param[5] = s.params[6].empty() ? 0.0f : s.params[6][0];
-  } else if (IsValidModel(model)) {
-    for (size_t i = 0; i < s.params[model].size() && i < 7; ++i) r.Param[i] = s.params[model][i];
-  }
+  const std::vector<float> values = RecordParams(s, model);
+  for (size_t i = 0; i < values.size() && i < r.Param.size(); ++i) r.Param[i] = values[i];
   r.Aic = IsValidModel(model) ? s.aic[model] : 0.0f;
   r.Rss = IsValidModel(model) ? s.rss[model] : 0.0f;
   r.IsManual = false;
   r.StdTemp = s.standardTemp;
+}
+
+ParaRecord MakeParaRecord(const FitSession& s, int16_t model) {
+  ParaRecord r;
+  StoreModelInRecord(r, s, model);
   return r;
 }
 
-FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host) {
-  FitAllResult result;
+FitRun FitAllModels(FitSession& s, FitHost* host) {
+  FitRun result;
   s.fitCancelled = false;
   const std::vector<int16_t> models = MaterialModels(s.material);
   for (size_t k = 0; k < models.size(); ++k) {
@@ -222,11 +234,8 @@ FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host) {
   }
 
   ChooseBestModel(s);
-
-  result.recordAppended = store.ParaTable.Append(MakeParaRecord(s, s.currentModel));
-  if (result.recordAppended) result.recordIndex = store.ParaCount();
-
-  EvaluateForChart(s, s.currentModel);
+  result.record = MakeParaRecord(s, s.bestModel);
+  EvaluateForChart(s, s.bestModel);
   result.outcome = FitOutcome::Completed;
   return result;
 }

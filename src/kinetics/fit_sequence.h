@@ -2,13 +2,16 @@
 // models of a material, the AIC model choice and the chart table.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "kinetics/fit_host.h"
 #include "kinetics/fit_session.h"
 #include "kinetics/solver.h"
-#include "store/hensuu.h"
+#include "store/records.h"
 
 namespace kelvora {
 
@@ -37,32 +40,48 @@ float Aic(int16_t obsCount, float rss, int charge);
 // arithmetic error but goes on.
 std::vector<float> InitialGridSearch(FitSession& s, int16_t model, EvalCounts* counts = nullptr);
 
-// Runs the initial-value search for every model of the material that has a
-// grid, storing the result in params and initialParams, with the progress
-// texts of the initial-value stage. False when the host asked to cancel
-// (checked before each model).
-bool ChooseInitialValues(FitSession& s, FitHost* host, EvalCounts* counts = nullptr);
+// Initial values given for models 1-5 (index = model number); a model
+// without given values has its grid searched.
+using InitialValues = std::array<std::optional<std::vector<float>>, 7>;
+
+// For every model of the material that has a grid: the given values, or else
+// the grid search with the progress texts of the initial-value stage; the
+// result goes into params and initialParams. False when the host asked to
+// cancel (checked before each search).
+bool ChooseInitialValues(FitSession& s, FitHost* host, const InitialValues& given = {},
+                         EvalCounts* counts = nullptr);
 
 enum class FitOutcome { Invalid, Cancelled, Completed };
 
-struct FitAllResult {
-  FitOutcome outcome = FitOutcome::Completed;
-  bool recordAppended = false;  // false when the parameter table was full
-  int16_t recordIndex = 0;      // position of the appended ParaRecord
+// What a fit ended with.
+struct FitRun {
+  FitOutcome outcome = FitOutcome::Invalid;
+  std::string message;  // the check's message when outcome is Invalid
+  ParaRecord record;    // Completed: the record of the chosen model, for the caller to store
   EvalCounts counts;
 };
 
 // Fits the three models of the session's material from params (the initial
-// values), computes AIC and RSS per model, chooses the best, appends one
-// ParaRecord to the store, re-evaluates the best model into the per-cell
-// tables and builds the chart table. Windows are the caller's business.
-FitAllResult FitAllModels(FitSession& s, hensuu& store, FitHost* host);
+// values), computes AIC and RSS per model, chooses the best, re-evaluates it
+// into the per-cell tables and builds the chart table. Returns the ParaRecord
+// of the chosen model; storing it, and the windows, are the caller's business.
+FitRun FitAllModels(FitSession& s, FitHost* host);
 
-// Sets bestAic, bestModelName and currentModel from the AIC of the material's
-// three models: the first is best unless a later one is strictly lower.
+// Sets bestModel, bestAic, bestModelName and currentModel from the AIC of the
+// material's three models: the first is best unless a later one is strictly
+// lower.
 void ChooseBestModel(FitSession& s);
 
-// The ParaRecord of model m of the session as it is stored.
+// The values of model m as a ParaRecord holds them, slot by slot: params[m],
+// or for the Gaussian model the five SigmoidFert values followed by sigma.
+std::vector<float> RecordParams(const FitSession& s, int16_t model);
+
+// Writes model m of the session into a record: name, model number, the
+// model's slots, AIC, RSS, standard temperature; not fitted by hand. Slots
+// beyond the model's keep what the record held.
+void StoreModelInRecord(ParaRecord& record, const FitSession& s, int16_t model);
+
+// The ParaRecord of model m of the session as it is stored (unused slots 0).
 ParaRecord MakeParaRecord(const FitSession& s, int16_t model);
 
 // Re-evaluates `model` at its fitted parameters into the per-cell tables and

@@ -87,6 +87,7 @@ struct FitSession {
   std::array<float, 7> aic{};
   std::array<float, 7> rss{};
   std::array<int16_t, 7> sweeps{};  // iterCount of the model's last search
+  int16_t bestModel = 0;            // number of the model the sequence chose
   float bestAic = 0;
   std::string bestModelName;
   std::vector<ChartRow> chartTable;  // [0 .. chartRows - 1]

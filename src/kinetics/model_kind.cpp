@@ -82,7 +82,6 @@ bool IsValidModel(int16_t modelNo) { return modelNo >= 1 && modelNo <= kModelCou
 const std::string& ModelName(int16_t m) { return Texts(m).name; }
 std::string ProgressPrefix(int16_t m) { return Texts(m).name + "の"; }
 std::string InitialValuesTitle(int16_t m) { return Texts(m).name + "\u3000初期値"; }
-bool IsFertilizerModel(int16_t m) { return m >= 4; }
 int16_t FittedParamCount(int16_t m) { return Texts(m).fitted; }
 int16_t RecordParamCount(int16_t m) { return static_cast<int16_t>(Texts(m).params.size()); }
 const std::vector<std::string>& ParamNames(int16_t m) { return Texts(m).params; }
@@ -90,7 +89,6 @@ const std::vector<std::string>& DialogParamNames(int16_t m) { return Texts(m).di
 const std::vector<std::string>& ParamUnits(int16_t m) { return Texts(m).units; }
 const std::string& FormulaResultsLine1(int16_t m) { return Texts(m).results1; }
 const std::string& FormulaResultsLine2(int16_t m) { return Texts(m).results2; }
-const std::string& FormulaListText(int16_t m) { return Texts(m).list; }
 const std::string& FormulaPrintText(int16_t m) { return Texts(m).print; }
 std::string AmountUnitHeader(int16_t m) { return m <= 3 ? "(mg/100g)" : "(%)"; }
 

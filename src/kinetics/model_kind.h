@@ -28,8 +28,6 @@ const std::string& ModelName(int16_t modelNo);
 std::string ProgressPrefix(int16_t modelNo);
 // Frame title of the failed-fit dialog ("単純型　初期値" ...).
 std::string InitialValuesTitle(int16_t modelNo);
-// True for models 4-6 (coated fertilizer).
-bool IsFertilizerModel(int16_t modelNo);
 
 // Number of values in the model's fitted vector (4, 7, 7, 4, 5, 1).
 int16_t FittedParamCount(int16_t modelNo);
@@ -43,10 +41,9 @@ const std::vector<std::string>& DialogParamNames(int16_t modelNo);
 // Unit texts per slot ("cal/mol", "/day", "mg/100g", "day").
 const std::vector<std::string>& ParamUnits(int16_t modelNo);
 
-// Formula texts: results screen (two lines), parameter list, printed reports.
+// Formula texts: results screen (two lines), printed reports.
 const std::string& FormulaResultsLine1(int16_t modelNo);
 const std::string& FormulaResultsLine2(int16_t modelNo);
-const std::string& FormulaListText(int16_t modelNo);
 const std::string& FormulaPrintText(int16_t modelNo);
 
 // Unit of the amounts of the material ("(mg/100g)" for 1-3, "(%)" for 4-6).

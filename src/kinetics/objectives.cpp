@@ -530,8 +530,6 @@ class FieldObjective : public Objective {
   int gaussFailDay_ = 0;
 };
 
-int16_t ParallelModel(const FitSession& s) { return s.currentModel == 3 ? 3 : 2; }
-
 }  // namespace
 
 std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model,
@@ -544,45 +542,10 @@ std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t mode
   return MakeObjective(session, model, session.source);
 }
 
-namespace {
-// Evaluates paramVec with the named source's objective into the per-cell
-// tables, clearing fitOk on an error.
-template <typename D>
-void Evaluate(FitSession& s, FitSource source, int16_t model, D& dest) {
-  const Dest d = std::is_same_v<D, float> ? Dest::Single : Dest::Double;
-  EvalResult r = MakeObjective(s, model, source)->Eval(s.paramVec.data(), d, &s);
+void EvalRss(FitSession& s, double& dest) {
+  EvalResult r = MakeObjective(s, s.currentModel)->Eval(s.paramVec.data(), Dest::Double, &s);
   if (!r.ok) s.fitOk = false;
-  dest = static_cast<D>(r.sum);
+  dest = r.sum;
 }
-template <typename D>
-void LabEval(FitSession& s, int16_t model, D& dest) {
-  Evaluate(s, FitSource::Laboratory, model, dest);
-}
-template <typename D>
-void FieldEval(FitSession& s, int16_t model, D& dest) {
-  Evaluate(s, FitSource::Field, model, dest);
-}
-}  // namespace
-
-void RssSimple(FitSession& s, float& d) { LabEval(s, 1, d); }
-void RssSimple(FitSession& s, double& d) { LabEval(s, 1, d); }
-void RssParallel(FitSession& s, float& d) { LabEval(s, ParallelModel(s), d); }
-void RssParallel(FitSession& s, double& d) { LabEval(s, ParallelModel(s), d); }
-void RssSigmoid(FitSession& s, float& d) { LabEval(s, 5, d); }
-void RssSigmoid(FitSession& s, double& d) { LabEval(s, 5, d); }
-void RssGauss(FitSession& s, float& d) { LabEval(s, 6, d); }
-void RssGauss(FitSession& s, double& d) { LabEval(s, 6, d); }
-
-void FieldRssSimple(FitSession& s, float& d) { FieldEval(s, 1, d); }
-void FieldRssSimple(FitSession& s, double& d) { FieldEval(s, 1, d); }
-void FieldRssParallel(FitSession& s, float& d) { FieldEval(s, ParallelModel(s), d); }
-void FieldRssParallel(FitSession& s, double& d) { FieldEval(s, ParallelModel(s), d); }
-void FieldRssSigmoid(FitSession& s, float& d) { FieldEval(s, 5, d); }
-void FieldRssSigmoid(FitSession& s, double& d) { FieldEval(s, 5, d); }
-void FieldRssGauss(FitSession& s, float& d) { FieldEval(s, 6, d); }
-void FieldRssGauss(FitSession& s, double& d) { FieldEval(s, 6, d); }
-
-void EvalRss(FitSession& s, float& d) { Evaluate(s, s.source, s.currentModel, d); }
-void EvalRss(FitSession& s, double& d) { Evaluate(s, s.source, s.currentModel, d); }
 
 }  // namespace kelvora

@@ -40,30 +40,9 @@ std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t mode
 std::unique_ptr<Objective> MakeObjective(const FitSession& session, int16_t model,
                                          FitSource source);
 
-// Evaluate session.paramVec with the objective of the named function into a
-// single or double destination, writing the per-cell tables and clearing
-// fitOk on error, as the fitting screens and the sequence call them.
-void RssSimple(FitSession& s, float& dest);
-void RssSimple(FitSession& s, double& dest);
-void RssParallel(FitSession& s, float& dest);  // model from s.currentModel (2 or 3)
-void RssParallel(FitSession& s, double& dest);
-void RssSigmoid(FitSession& s, float& dest);
-void RssSigmoid(FitSession& s, double& dest);
-void RssGauss(FitSession& s, float& dest);
-void RssGauss(FitSession& s, double& dest);
-
-void FieldRssSimple(FitSession& s, float& dest);
-void FieldRssSimple(FitSession& s, double& dest);
-void FieldRssParallel(FitSession& s, float& dest);
-void FieldRssParallel(FitSession& s, double& dest);
-void FieldRssSigmoid(FitSession& s, float& dest);
-void FieldRssSigmoid(FitSession& s, double& dest);
-void FieldRssGauss(FitSession& s, float& dest);
-void FieldRssGauss(FitSession& s, double& dest);
-
-// Dispatch on s.currentModel (1, 4 simple; 2, 3 parallel; 5 sigmoid; 6 Gauss)
-// and on s.source (laboratory or field objectives).
-void EvalRss(FitSession& s, float& dest);
+// Evaluates s.paramVec with the objective of s.currentModel for s.source
+// into the destination, writing the per-cell tables and clearing fitOk on an
+// error (1, 4 simple; 2, 3 parallel; 5 sigmoid; 6 Gauss).
 void EvalRss(FitSession& s, double& dest);
 
 }  // namespace kelvora

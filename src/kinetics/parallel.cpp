@@ -1,7 +1,7 @@
 #include "kinetics/parallel.h"
 
-#include <atomic>
-#include <chrono>
+#include <sched.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -9,10 +9,11 @@
 namespace kelvora {
 namespace {
 
-// A helper thread that takes one job at a time. Jobs come in quick
-// succession during a search (every tenth of a millisecond or so), and waking
-// a sleeping thread costs about as much as the job itself on a virtual
-// machine, so both sides spin for a short while before they sleep.
+// A helper thread that takes one job at a time. A job is posted, claimed by
+// whichever side gets to it first (the helper, or the caller once its own
+// half is done), and finished. The helper sleeps on a condition variable
+// between jobs, so a busy machine or a single processor costs no spinning:
+// there the caller simply claims the job back and runs both halves itself.
 class Helper {
  public:
   Helper() : thread_([this] { Loop(); }) {}
@@ -28,56 +29,70 @@ class Helper {
   void Run(const std::function<void()>& a, const std::function<void()>& b) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      job_.store(&a, std::memory_order_release);
-      done_.store(false, std::memory_order_relaxed);
+      job_ = &a;
+      state_ = State::Posted;
     }
     wake_.notify_one();
     b();
-    if (!SpinUntil([this] { return done_.load(std::memory_order_acquire); })) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      finished_.wait(lock, [this] { return done_.load(std::memory_order_acquire); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (state_ == State::Posted) {
+      // The helper has not started: take the job back.
+      state_ = State::Idle;
+      job_ = nullptr;
+      lock.unlock();
+      a();
+      return;
     }
+    finished_.wait(lock, [this] { return state_ == State::Done; });
+    state_ = State::Idle;
+    job_ = nullptr;
   }
 
  private:
-  template <typename F>
-  static bool SpinUntil(F ready) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(300);
-    for (int i = 0;; ++i) {
-      if (ready()) return true;
-      if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) return false;
-    }
-  }
+  enum class State { Idle, Posted, Claimed, Done };
 
   void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      if (!SpinUntil([this] { return job_.load(std::memory_order_acquire) != nullptr; })) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return quit_ || job_.load() != nullptr; });
-        if (quit_) return;
-      }
-      const std::function<void()>* job = job_.load(std::memory_order_acquire);
+      wake_.wait(lock, [this] { return quit_ || state_ == State::Posted; });
+      if (quit_) return;
+      state_ = State::Claimed;
+      const std::function<void()>* job = job_;
+      lock.unlock();
       (*job)();
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        job_.store(nullptr, std::memory_order_relaxed);
-        done_.store(true, std::memory_order_release);
-      }
+      lock.lock();
+      state_ = State::Done;
+      lock.unlock();
       finished_.notify_one();
+      lock.lock();
     }
   }
 
   std::mutex mutex_;
   std::condition_variable wake_, finished_;
-  std::atomic<const std::function<void()>*> job_{nullptr};
-  std::atomic<bool> done_{true};
-  bool quit_ = false;
+  const std::function<void()>* job_ = nullptr;  // guarded by mutex_
+  State state_ = State::Idle;                   // guarded by mutex_
+  bool quit_ = false;                           // guarded by mutex_
   std::thread thread_;
 };
 
 }  // namespace
 
+int UsableProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+  unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n);
+}
+
 void RunBoth(const std::function<void()>& a, const std::function<void()>& b) {
+  // With one processor a second thread can only take turns with this one.
+  if (UsableProcessors() < 2) {
+    b();
+    a();
+    return;
+  }
   // One helper per calling thread keeps concurrent fits (tests) apart.
   thread_local Helper helper;
   helper.Run(a, b);

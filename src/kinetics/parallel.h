@@ -1,12 +1,19 @@
-// Running two pieces of work at once on the machine's two cores.
+// Running two pieces of work at once when the machine has a core to spare.
 #pragma once
 
 #include <functional>
 
 namespace kelvora {
 
-// Runs `a` on a helper thread and `b` on the calling thread and returns when
-// both are done. The helper thread is started once and kept.
+// Runs `a` and `b` and returns when both are done: `b` on the calling thread,
+// `a` on a helper thread when this thread may use more than one processor.
+// When the helper has not started `a` by the time `b` is done (it did not get
+// a core), the calling thread runs `a` itself. Nobody spins: the helper
+// sleeps between jobs and the caller sleeps while the helper finishes `a`.
+// The helper thread is started once per calling thread and kept.
 void RunBoth(const std::function<void()>& a, const std::function<void()>& b);
+
+// Processors this thread may run on (its affinity mask).
+int UsableProcessors();
 
 }  // namespace kelvora

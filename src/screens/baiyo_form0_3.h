@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "kinetics/fit_driver.h"
 #include "kinetics/lab_table.h"
 #include "screens/child_screen.h"
 #include "screens/controls.h"
@@ -27,15 +28,10 @@ class Baiyo_Form0_3 : public ChildScreen {
 
  public:
   // What "⑦ パラメータ算出" hands to the parameter calculation: the table
-  // after CleanTable, what CleanTable found, the texts of the name and the
-  // standard temperature, and the material.
-  struct FitRequest {
-    GridTable table;
-    IncubationTableShape shape;
-    std::string name;           // Text_Dojyo
-    std::string standardTemp;   // Text1
-    bool isFertilizer = false;  // Option2
-  };
+  // after CleanTable, what CleanTable found, the texts of the name
+  // (Text_Dojyo) and the standard temperature (Text1), and the material
+  // (Option2).
+  using FitRequest = ::kelvora::FitRequest;
   using FitHook = std::function<void(Baiyo_Form0_3& screen, const FitRequest& request)>;
 
   explicit Baiyo_Form0_3(MDIForm1& host, QWidget* parent = nullptr);

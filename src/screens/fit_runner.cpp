@@ -1,11 +1,8 @@
 #include "screens/fit_runner.h"
 
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
-#include <cstring>
 
-#include "kinetics/fit_driver.h"
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
 #include "screens/qtext.h"
@@ -15,141 +12,106 @@
 
 namespace kelvora {
 
-namespace {
-
-// The fit's host on the worker thread: texts and the failed-fit question go
-// to the user-interface thread; the sweep counter is read there by a timer.
-class WorkerHost : public FitHost {
- public:
-  WorkerHost(FitRunner& runner, SaiKeisan_Form* progress, std::atomic<bool>& stop)
-      : runner_(runner), progress_(progress), stop_(stop) {}
-
-  void ShowProgress(const std::string& a, const std::string& b, const std::string& c) override {
-    QPointer<SaiKeisan_Form> p = progress_;
-    QMetaObject::invokeMethod(
-        &runner_,
-        [p, a, b, c] {
-          if (p) {
-            p->SetTexts(Q(a), Q(b), Q(c));
-            p->SetSearchState(0, 0);
-          }
-        },
-        Qt::QueuedConnection);
-    sweep_.store(0);
-  }
-  void SweepDone(int16_t, int16_t sweep, float bestRss) override {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &bestRss, sizeof bits);
-    rss_.store(bits);
-    sweep_.store(sweep);
-  }
-  bool CancelRequested() override { return stop_.load(); }
-  FailedFitAnswer ModelFailed(FitSession&, int16_t model) override {
-    FailedFitAnswer answer = FailedFitAnswer::Cancel;
-    QMetaObject::invokeMethod(
-        &runner_, [&] { answer = runner_.AskFailedFit(model); }, Qt::BlockingQueuedConnection);
-    return answer;
-  }
-
-  int Sweep() const { return sweep_.load(); }
-  float BestRss() const {
-    uint32_t bits = rss_.load();
-    float f = 0;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-  }
-
- private:
-  FitRunner& runner_;
-  QPointer<SaiKeisan_Form> progress_;
-  std::atomic<bool>& stop_;
-  std::atomic<int> sweep_{0};
-  std::atomic<uint32_t> rss_{0};
-};
-
-}  // namespace
-
 FitRunner::FitRunner(MDIForm1& host) : QObject(&host), host_(host) {}
 
 SaiKeisan_Form* FitRunner::Progress() const { return progress_; }
 
-FitHost::FailedFitAnswer FitRunner::AskFailedFit(int16_t model) {
-  FitSession& s = host_.Session();
-  s.currentModel = model;
-  Sol_Dame0_1 dialog(s, host_.Store(), host_.GetDialogs(),
+void FitRunner::AskFailedFit(const FitWorker::FailedFit& question) {
+  Sol_Dame0_1 dialog(question.model, question.initialValues, host_.Store(), host_.GetDialogs(),
                      progress_ ? static_cast<QWidget*>(progress_) : &host_);
   host_.GetDialogs().Exec(dialog);
+  FitHost::FailedFitAnswer answer = FitHost::FailedFitAnswer::Closed;
   switch (dialog.Result()) {
     case Sol_Dame0_1::Answer::Recalculate:
-      return FitHost::FailedFitAnswer::Recalculate;
+      answer = FitHost::FailedFitAnswer::Recalculate;
+      break;
     case Sol_Dame0_1::Answer::Cancel:
-      return FitHost::FailedFitAnswer::Cancel;
+      answer = FitHost::FailedFitAnswer::Cancel;
+      break;
     case Sol_Dame0_1::Answer::Closed:
       break;
   }
-  return FitHost::FailedFitAnswer::Closed;
+  if (worker_) worker_->AnswerFailedFit(answer, dialog.Values());
 }
 
-FitOutcome FitRunner::StartLabFit(Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& r) {
+FitOutcome FitRunner::StartLabFit(Baiyo_Form0_3& screen, const FitRequest& request) {
+  return StartFit(&screen, request);
+}
+
+FitOutcome FitRunner::StartFit(QWidget* screen, const FitRequest& r) {
   if (running_) return FitOutcome::Invalid;
-  FitSession& s = host_.Session();
-  std::optional<std::string> message =
-      PrepareCleanedLabFit(s, r.table, r.shape, r.name, r.standardTemp, r.isFertilizer);
-  if (message) {
-    host_.GetDialogs().Message(&screen, kTitleCaution, Q(*message));
+  // The checks and the capture go into a copy: on a message the session
+  // stays as it was.
+  FitSession work = host_.Session();
+  FitRequest request = r;
+  if (std::optional<std::string> message = PrepareFit(work, request)) {
+    host_.GetDialogs().Message(screen, kTitleCaution, Q(*message));
     return FitOutcome::Invalid;
   }
-  s.refitFromResults = false;
-  return Run(&screen, false);
+  return Run(screen, std::move(work), request.initialValues);
 }
 
 FitOutcome FitRunner::Refit(QWidget* owner) {
   if (running_) return FitOutcome::Invalid;
-  return Run(owner, true);
+  const FitSession& s = host_.Session();
+  return Run(owner, s, ParamsAsInitialValues(s));
 }
 
-FitOutcome FitRunner::Run(QWidget* owner, bool refit) {
+FitOutcome FitRunner::Run(QWidget* owner, FitSession work, const InitialValues& given) {
   running_ = true;
-  stop_.store(false);
-  FitSession& s = host_.Session();
 
   // The progress window: application-modal, so nothing else can be used, but
   // every window keeps painting while the worker computes.
   auto* progress = new SaiKeisan_Form(host_.Store(), owner ? owner->window() : &host_);
   progress_ = progress;
-  connect(progress, &SaiKeisan_Form::stopRequested, this, [this] { stop_.store(true); });
+  connect(progress, &SaiKeisan_Form::stopRequested, this, [this] {
+    if (worker_) worker_->RequestStop();
+  });
   progress->show();
 
-  WorkerHost workerHost(*this, progress, stop_);
-  QTimer ticker;
-  connect(&ticker, &QTimer::timeout, progress, [&workerHost, progress] {
-    if (workerHost.Sweep() > 0) progress->SetSearchState(workerHost.Sweep(), workerHost.BestRss());
-  });
-  ticker.start(100);
-
-  // The worker appends its record to a store of its own; the program's
-  // tables are only ever touched on this thread.
-  hensuu scratch;
-  FitOutcome outcome = FitOutcome::Cancelled;
-  QThread* worker =
-      QThread::create([&] { outcome = RunFitSequence(s, scratch, &workerHost, !refit).outcome; });
   QEventLoop loop;
-  connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-  worker->start();
+  QPointer<SaiKeisan_Form> shown = progress;
+  FitWorker::Handlers handlers;
+  handlers.progress = [shown](const std::string& a, const std::string& b, const std::string& c) {
+    if (!shown) return;
+    shown->SetTexts(Q(a), Q(b), Q(c));
+    shown->SetSearchState(0, 0, 0);
+  };
+  handlers.failedFit = [this](const FitWorker::FailedFit& q) { AskFailedFit(q); };
+  handlers.finished = [&loop] { loop.quit(); };
+  FitWorker worker(
+      [this](std::function<void()> f) {
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+      },
+      std::move(handlers));
+  worker_ = &worker;
+
+  // The sweep counter is read at a pace a person can follow; the worker
+  // never waits for the window.
+  QTimer ticker;
+  connect(&ticker, &QTimer::timeout, progress, [&worker, progress] {
+    FitWorker::SearchState st = worker.State();
+    if (st.sweep > 0) progress->SetSearchState(st.sweep, st.sweepLimit, st.bestRss);
+  });
+  ticker.start(kProgressIntervalMs);
+
+  worker.Start(std::move(work), given);
   loop.exec();
-  worker->wait();
-  delete worker;
   ticker.stop();
+  FitRun run = worker.Finish(work);
+  worker_ = nullptr;
+
+  // The finished session replaces the program's in one step, also after a
+  // cancel (the models fitted before it stay, as they always have).
+  host_.Session() = std::move(work);
 
   progress->Finish();
   progress->close();
   progress->deleteLater();
   progress_ = nullptr;
   running_ = false;
-  if (outcome == FitOutcome::Completed && scratch.ParaCount() == 1) {
-    Completed(scratch.ParaTable(1));
-  }
-  return outcome;
+  if (run.outcome == FitOutcome::Completed) Completed(run.record);
+  return run.outcome;
 }
 
 void FitRunner::Completed(const ParaRecord& record) {

@@ -1,16 +1,17 @@
 // Runs a fit from the screens: the checks and their messages, the progress
-// window, the fit itself on a worker thread (the windows keep painting while
-// nothing else can be used), the failed-fit dialog in the middle of it, and
-// the screens closed and opened at its end.
+// window, the fit itself on a worker thread with its own copy of the session
+// (the windows keep painting while nothing else can be used), the failed-fit
+// dialog in the middle of it, the finished session handed back in one step,
+// and the screens closed and opened at its end.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
 #include <cstdint>
 
-#include "kinetics/fit_host.h"
+#include "kinetics/fit_driver.h"
 #include "kinetics/fit_sequence.h"
+#include "kinetics/fit_worker.h"
 #include "screens/baiyo_form0_3.h"
 #include "store/records.h"
 
@@ -28,7 +29,9 @@ class FitRunner : public QObject {
   // "⑦ パラメータ算出" on the incubation screen, after its clean-up. Returns
   // when the fit has ended (results screen open), a check failed (message
   // shown) or the fit was given up.
-  FitOutcome StartLabFit(Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request);
+  FitOutcome StartLabFit(Baiyo_Form0_3& screen, const FitRequest& request);
+  // The same for any data screen (the request names the source).
+  FitOutcome StartFit(QWidget* screen, const FitRequest& request);
 
   // "再計算" on the results screen: the sequence again from the values in
   // the session's params, without the initial-value search.
@@ -48,16 +51,17 @@ class FitRunner : public QObject {
   // The progress window of the running fit (tests press its "中止").
   SaiKeisan_Form* Progress() const;
 
-  // Called on the user-interface thread by the worker's host.
-  FitHost::FailedFitAnswer AskFailedFit(int16_t model);
+  // How often at most the sweep counter of the progress window is renewed.
+  static constexpr int kProgressIntervalMs = 50;
 
  private:
-  FitOutcome Run(QWidget* owner, bool refit);
+  FitOutcome Run(QWidget* owner, FitSession work, const InitialValues& given);
+  void AskFailedFit(const FitWorker::FailedFit& question);
   void Completed(const ParaRecord& record);
 
   MDIForm1& host_;
   QPointer<SaiKeisan_Form> progress_;
-  std::atomic<bool> stop_{false};
+  FitWorker* worker_ = nullptr;  // while a fit runs
   bool running_ = false;
   int16_t recordIndex_ = 0;
   ParaRecord record_;

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "store/hensuu.h"
 #include "store/number_text.h"
@@ -13,6 +14,7 @@ SaiKeisan_Form::SaiKeisan_Form(hensuu& store, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint),
       LabelSweep(new QLabel(this)),
+      BarSweep(new QProgressBar(this)),
       LabelRss(new QLabel(this)),
       CommandStop(new QPushButton(QStringLiteral("中止"), this)) {
   setObjectName(QStringLiteral("SaiKeisan_Form"));
@@ -30,19 +32,28 @@ SaiKeisan_Form::SaiKeisan_Form(hensuu& store, QWidget* owner)
     layout->addWidget(Label1[i]);
   }
   layout->addSpacing(10);
+  LabelSweep->setObjectName(QStringLiteral("LabelSweep"));
+  LabelRss->setObjectName(QStringLiteral("LabelRss"));
+  BarSweep->setObjectName(QStringLiteral("BarSweep"));
+  BarSweep->setAccessibleName(QStringLiteral("探索回数"));
+  BarSweep->setTextVisible(false);
+  BarSweep->setRange(0, 1);
+  BarSweep->setValue(0);
   for (QLabel* l : {LabelSweep, LabelRss}) {
     l->setAlignment(Qt::AlignCenter);
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, QColor(80, 80, 80));
     l->setPalette(p);
-    layout->addWidget(l);
   }
+  layout->addWidget(LabelSweep);
+  layout->addWidget(BarSweep);
+  layout->addWidget(LabelRss);
   layout->addSpacing(8);
   CommandStop->setMinimumWidth(100);
   CommandStop->setAutoDefault(false);
   layout->addWidget(CommandStop, 0, Qt::AlignCenter);
   connect(CommandStop, &QPushButton::clicked, this, &SaiKeisan_Form::RequestStop);
-  SetSearchState(0, 0);
+  SetSearchState(0, 0, 0);
   setMinimumWidth(360);
 }
 
@@ -52,13 +63,17 @@ void SaiKeisan_Form::SetTexts(const QString& line1, const QString& line2, const 
   Label1[3]->setText(line3);
 }
 
-void SaiKeisan_Form::SetSearchState(int sweep, float bestRss) {
+void SaiKeisan_Form::SetSearchState(int sweep, int sweepLimit, float bestRss) {
   if (sweep <= 0) {
     LabelSweep->setText(QString());
     LabelRss->setText(QString());
+    BarSweep->setValue(0);
     return;
   }
-  LabelSweep->setText(QStringLiteral("探索回数：%1 回").arg(sweep));
+  const int limit = std::max(sweepLimit, sweep);
+  LabelSweep->setText(QStringLiteral("探索回数：%1 / %2").arg(sweep).arg(limit));
+  BarSweep->setRange(0, limit);
+  BarSweep->setValue(sweep);
   LabelRss->setText(
       QStringLiteral("残差平方和：%1").arg(QString::fromStdString(FormatFixed(bestRss, 5))));
 }

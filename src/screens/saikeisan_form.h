@@ -1,11 +1,12 @@
 // "計算中": the progress window of a fit. Three lines say which model is
-// being worked on and at which stage; below them a live sweep counter, the
-// current residual sum and "中止", which stops the fit cleanly. While it is
-// open nothing else of the program can be used.
+// being worked on and at which stage; below them the sweep counter against
+// its limit with a bar, the current residual sum and "中止", which stops the
+// fit cleanly. While it is open nothing else of the program can be used.
 #pragma once
 
 #include <QDialog>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <array>
 
@@ -21,12 +22,15 @@ class SaiKeisan_Form : public QDialog {
   SaiKeisan_Form(hensuu& store, QWidget* owner);
 
   std::array<QLabel*, 4> Label1{};  // [1..3]
-  QLabel* const LabelSweep;         // live sweep counter
+  QLabel* const LabelSweep;         // sweep counter against its limit
+  QProgressBar* const BarSweep;     // the same as a bar
   QLabel* const LabelRss;           // current best residual sum
   QPushButton* const CommandStop;   // "中止"
 
   void SetTexts(const QString& line1, const QString& line2, const QString& line3);
-  void SetSearchState(int sweep, float bestRss);
+  // Sweeps done of their limit and the best sum; a sweep of 0 clears them
+  // (no search under way).
+  void SetSearchState(int sweep, int sweepLimit, float bestRss);
   // Whether "中止" was pressed (or the window's close box).
   bool StopRequested() const { return stopRequested_; }
   // Lets the window close for good once the fit has ended.

@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "kinetics/fit_session.h"
 #include "kinetics/model_kind.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
@@ -14,14 +13,14 @@
 
 namespace kelvora {
 
-Sol_Dame0_1::Sol_Dame0_1(FitSession& session, hensuu& store, Dialogs& dialogs, QWidget* owner)
+Sol_Dame0_1::Sol_Dame0_1(int16_t model, const std::vector<float>& initial, hensuu& store,
+                         Dialogs& dialogs, QWidget* owner)
     : QDialog(owner),
       Label3(new QLabel(QStringLiteral("パラメータの解が求まりませんでした"), this)),
       Label4(new QLabel(QStringLiteral("パラメータの初期値を再度設定して下さい"), this)),
       Frame1(new QGroupBox(this)),
       Command1(new QPushButton(QStringLiteral("再計算"), this)),
       Command2(new QPushButton(QStringLiteral("キャンセル"), this)),
-      session_(session),
       store_(store),
       dialogs_(dialogs) {
   setObjectName(QStringLiteral("Sol_Dame0_1"));
@@ -42,11 +41,10 @@ Sol_Dame0_1::Sol_Dame0_1(FitSession& session, hensuu& store, Dialogs& dialogs, Q
     rows->addWidget(Label2[i], i, 2);
   }
 
-  const int16_t m = session.currentModel;
+  const int16_t m = model;
   if (m >= 1 && m <= 5) {
     count_ = FittedParamCount(m);
     Frame1->setTitle(Q(InitialValuesTitle(m)));
-    const std::vector<float>& initial = session.initialParams[m];
     for (int i = 1; i <= count_; ++i) {
       Label1[i]->setText(Q(DialogParamNames(m)[i - 1]));
       Label2[i]->setText(Q(ParamUnits(m)[i - 1]));
@@ -80,7 +78,6 @@ Sol_Dame0_1::Sol_Dame0_1(FitSession& session, hensuu& store, Dialogs& dialogs, Q
 }
 
 void Sol_Dame0_1::Command1_Click() {
-  const int16_t m = session_.currentModel;
   std::vector<float> values;
   for (int i = 1; i <= count_; ++i) {
     std::optional<float> v = ParseSingle(Text1[i]->text().toStdString());
@@ -94,17 +91,13 @@ void Sol_Dame0_1::Command1_Click() {
     }
     values.push_back(*v);
   }
-  if (m >= 1 && m <= 5) {
-    session_.params[m] = values;
-    session_.initialParams[m] = values;
-  }
+  values_ = values;
   answer_ = Answer::Recalculate;
   TakeCascadeBack();
   done(QDialog::Accepted);
 }
 
 void Sol_Dame0_1::Command2_Click() {
-  session_.fitCancelled = true;
   answer_ = Answer::Cancel;
   TakeCascadeBack();
   done(QDialog::Rejected);

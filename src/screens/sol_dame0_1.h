@@ -9,19 +9,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 namespace kelvora {
 
 class Dialogs;
-struct FitSession;
 class hensuu;
 
 class Sol_Dame0_1 : public QDialog {
   Q_OBJECT
 
  public:
-  // Fills the rows for session.currentModel from its initialParams.
-  Sol_Dame0_1(FitSession& session, hensuu& store, Dialogs& dialogs, QWidget* owner);
+  // Fills the rows of `model` (1-5) with the initial values its failed
+  // search started from.
+  Sol_Dame0_1(int16_t model, const std::vector<float>& initialValues, hensuu& store,
+              Dialogs& dialogs, QWidget* owner);
 
   QLabel* const Label3;               // "パラメータの解が求まりませんでした"
   QLabel* const Label4;               // "パラメータの初期値を再度設定して下さい"
@@ -34,6 +37,8 @@ class Sol_Dame0_1 : public QDialog {
 
   enum class Answer { Recalculate, Cancel, Closed };
   Answer Result() const { return answer_; }
+  // The values typed, after "再計算".
+  const std::vector<float>& Values() const { return values_; }
 
   void Command1_Click();
   void Command2_Click();
@@ -43,7 +48,7 @@ class Sol_Dame0_1 : public QDialog {
   void reject() override;
 
  private:
-  FitSession& session_;
+  std::vector<float> values_;
   hensuu& store_;
   Dialogs& dialogs_;
   int count_ = 0;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "kinetics/model_kind.h"
+#include "oracles.h"
 
 namespace kelvora {
 namespace {

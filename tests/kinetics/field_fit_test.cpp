@@ -7,6 +7,8 @@
 #include "kinetics/curves.h"
 #include "kinetics/fit_driver.h"
 #include "kinetics/objectives.h"
+#include "oracles.h"
+#include "store/hensuu.h"
 
 namespace kelvora {
 namespace {
@@ -16,10 +18,11 @@ using testing::TableGrid;
 
 FitRequest FieldRequest(const std::string& table, bool fertilizer = false) {
   FitRequest r;
-  r.grid = TableGrid(table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3);
+  r.source = FitSource::Field;
+  r.table = TableGrid(table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3);
   r.standardTemp = "25";
-  r.fertilizer = fertilizer;
-  r.sampleName = "ほ場";
+  r.isFertilizer = fertilizer;
+  r.name = "ほ場";
   return r;
 }
 
@@ -34,7 +37,7 @@ TEST(FieldFit, AdjustedTimeIsTheRunningSumOfDailyFactors) {
                       "2024/05/05\t\t2.5\n";  // below the last temperature: still a sample
   FitRequest req = FieldRequest(table);
   FitSession s;
-  ASSERT_FALSE(PrepareFieldFit(s, req).has_value());
+  ASSERT_FALSE(PrepareFit(s, req).has_value());
   EXPECT_EQ(s.obsCount, 4);
   EXPECT_EQ(s.fieldDays.dayCount, 5);
   s.paramVec = {15000, 0.02, 10, 1};
@@ -53,7 +56,7 @@ TEST(FieldFit, NoTemperaturesMeansNoTimeAndTheCurveAtZero) {
   std::string table = std::string(kHeader) + "2024/05/01\t\t1\n2024/05/02\t\t2\n";
   FitRequest req = FieldRequest(table);
   FitSession s;
-  ASSERT_FALSE(PrepareFieldFit(s, req).has_value());
+  ASSERT_FALSE(PrepareFit(s, req).has_value());
   s.paramVec = {15000, 0.02, 10, 1.5};
   double rss = 0;
   FieldRssSimple(s, rss);
@@ -68,7 +71,7 @@ TEST(FieldFit, SigmoidReleasesWhenTheLagIsExactlyReached) {
     table += "2024/05/" + std::to_string(d) + "\t25\t" + (d >= 9 ? "5" : "") + "\n";
   FitRequest req = FieldRequest(table, true);
   FitSession s;
-  ASSERT_FALSE(PrepareFieldFit(s, req).has_value());
+  ASSERT_FALSE(PrepareFit(s, req).has_value());
   s.paramVec = {15000, 0.05, 100, 10, 15000};  // TAU = 10 adjusted days
   double rss = 0;
   FieldRssSigmoid(s, rss);
@@ -80,13 +83,13 @@ TEST(FieldFit, SigmoidReleasesWhenTheLagIsExactlyReached) {
 TEST(FieldFit, ChecksAndMessages) {
   FitSession s;
   FitRequest none = FieldRequest(std::string(kHeader) + "2024/05/01\t20\t\n2024/05/02\tabc\tx\n");
-  EXPECT_EQ(PrepareFieldFit(s, none).value_or(""), "培養結果を記入して下さい");
-  EXPECT_EQ(none.grid.Cell(2, 1), "");  // cleaned even though the fit stops
+  EXPECT_EQ(PrepareFit(s, none).value_or(""), "培養結果を記入して下さい");
+  EXPECT_EQ(none.table.Cell(2, 1), "");  // cleaned even though the fit stops
   FitRequest noTs = FieldRequest(std::string(kHeader) + "2024/05/01\t20\t1\n");
   noTs.standardTemp = "";
-  EXPECT_EQ(PrepareFieldFit(s, noTs).value_or(""), "標準温度を記入して下さい");
+  EXPECT_EQ(PrepareFit(s, noTs).value_or(""), "標準温度を記入して下さい");
   noTs.standardTemp = "abc";
-  EXPECT_EQ(PrepareFieldFit(s, noTs).value_or(""), "標準温度に数字を記入して下さい");
+  EXPECT_EQ(PrepareFit(s, noTs).value_or(""), "標準温度に数字を記入して下さい");
 }
 
 TEST(FieldFit, WholeFieldFitForSoilAndFertilizer) {
@@ -96,8 +99,9 @@ TEST(FieldFit, WholeFieldFitForSoilAndFertilizer) {
     FitSession s;
     hensuu store;
     RecordingHost host;
-    FitRun run = StartFieldFit(s, store, req, &host);
+    FitRun run = StartFit(s, req, &host);
     ASSERT_EQ(run.outcome, FitOutcome::Completed) << run.message;
+    store.ParaTable.Append(run.record);
     EXPECT_EQ(s.source, FitSource::Field);
     EXPECT_EQ(s.obsCount, 12);
     EXPECT_EQ(s.chartRows, 12);

@@ -9,6 +9,7 @@
 #include "kinetics/fit_driver.h"
 #include "kinetics/model_kind.h"
 #include "mini_json.h"
+#include "store/hensuu.h"
 
 namespace kelvora {
 namespace {
@@ -20,14 +21,21 @@ using testing::TableGrid;
 FitRequest LabRequest(const std::string& table, const std::string& ts, bool fertilizer,
                       const std::string& name = "試料") {
   FitRequest r;
-  r.grid = TableGrid(table, 100, 4);
+  r.table = TableGrid(table, 100, 4);
   r.standardTemp = ts;
-  r.fertilizer = fertilizer;
-  r.sampleName = name;
+  r.isFertilizer = fertilizer;
+  r.name = name;
   return r;
 }
 
 float F32(const Json& j) { return static_cast<float>(j.number); }
+
+// The fit as a data screen runs it: the record it chose goes into the store.
+FitRun Fit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
+  FitRun run = StartFit(s, request, host);
+  if (run.outcome == FitOutcome::Completed) store.ParaTable.Append(run.record);
+  return run;
+}
 
 // The reference tables were fitted by an independent implementation of the
 // same rules: every single must agree to the last bit.
@@ -38,7 +46,7 @@ void CheckAgainstReference(const std::string& base, bool fertilizer) {
   FitSession s;
   hensuu store;
   RecordingHost host;
-  FitRun run = StartFit(s, store, req, &host);
+  FitRun run = Fit(s, store, req, &host);
   ASSERT_EQ(run.outcome, FitOutcome::Completed) << run.message;
   EXPECT_EQ(s.obsCount, expected["observations"].number);
   const Json& models = expected["models"];
@@ -78,7 +86,7 @@ TEST(FitSequence, ProgressTextsInOrder) {
   FitSession s;
   hensuu store;
   RecordingHost host;
-  StartFit(s, store, req, &host);
+  Fit(s, store, req, &host);
   std::vector<std::string> expected{
       "単純型の|初期値を計算しています|しばらくお待ち下さい",
       "単純並行型の|初期値を計算しています|しばらくお待ち下さい",
@@ -117,7 +125,7 @@ TEST(FitSequence, ChecksShowTheLastFailingTableMessage) {
     s.sampleName = "前の試料";
     hensuu store;
     RecordingHost host;
-    FitRun run = StartFit(s, store, req, &host);
+    FitRun run = Fit(s, store, req, &host);
     EXPECT_EQ(run.outcome, FitOutcome::Invalid);
     EXPECT_EQ(run.message, c.message);
     EXPECT_TRUE(host.progress.empty());   // no progress window
@@ -132,8 +140,8 @@ TEST(FitSequence, CaptureCountsRowsAndObservations) {
   FitRequest req =
       LabRequest("培養日数\t20\t25\t30\n0\t1.50\t\t1\n7\t2\t\t\n14\t3\t\t4\n", "25", false);
   FitSession s;
-  ASSERT_FALSE(PrepareLabFit(s, req).has_value());
-  EXPECT_EQ(req.grid.Cell(1, 1), "1.5");
+  ASSERT_FALSE(PrepareFit(s, req).has_value());
+  EXPECT_EQ(req.table.Cell(1, 1), "1.5");
   EXPECT_EQ(s.colRows, (std::array<int16_t, 4>{0, 3, 0, 3}));
   EXPECT_EQ(s.colObsCount, (std::array<int16_t, 4>{0, 3, 0, 2}));
   EXPECT_EQ(s.rowCount, 3);
@@ -146,7 +154,7 @@ TEST(FitSequence, CaptureCountsRowsAndObservations) {
 TEST(FitSequence, NameTheDataFilesCannotHoldIsRefused) {
   FitRequest req = LabRequest("培養日数\t20\t25\t30\n0\t1\t1\t1\n", "25", false, "土壌😀");
   FitSession s;
-  std::optional<std::string> m = PrepareLabFit(s, req);
+  std::optional<std::string> m = PrepareFit(s, req);
   ASSERT_TRUE(m.has_value());
   EXPECT_NE(m->find("土壌😀"), std::string::npos);
 }
@@ -155,7 +163,7 @@ TEST(FitSequence, FlatFertilizerGridKeepsTheFirstPoint) {
   // Every observation on day 0: every candidate gives the same residual sum.
   FitRequest req = LabRequest("培養日数\t15\t20\t30\n0\t1\t2\t3\n", "25", true);
   FitSession s;
-  ASSERT_FALSE(PrepareLabFit(s, req).has_value());
+  ASSERT_FALSE(PrepareFit(s, req).has_value());
   EXPECT_EQ(InitialGridSearch(s, 4), (std::vector<float>{10000, 0.02f, 100, 0}));
 }
 
@@ -165,7 +173,7 @@ TEST(FitSequence, SigmaTieKeepsOneAndEqualAicKeepsTheEarlierModel) {
   FitSession s;
   hensuu store;
   RecordingHost host;
-  FitRun run = StartFit(s, store, req, &host);
+  FitRun run = Fit(s, store, req, &host);
   ASSERT_EQ(run.outcome, FitOutcome::Completed);
   EXPECT_EQ(s.params[6], (std::vector<float>{1}));
   EXPECT_EQ(s.initialParams[6], (std::vector<float>{1}));
@@ -220,7 +228,7 @@ TEST(FitSequence, RecoversKnownParameters) {
   FitSession s;
   hensuu store;
   RecordingHost host;
-  ASSERT_EQ(StartFit(s, store, req, &host).outcome, FitOutcome::Completed);
+  ASSERT_EQ(Fit(s, store, req, &host).outcome, FitOutcome::Completed);
   EXPECT_NEAR(s.params[1][0], Ea, 0.05 * Ea);
   EXPECT_NEAR(s.params[1][1], k, 0.05 * k);
   EXPECT_NEAR(s.params[1][2], No, 0.05 * No);
@@ -232,7 +240,7 @@ FitSession PreparedSoil(hensuu&, RecordingHost& host) {
   FitRequest req =
       LabRequest(testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), "25", false);
   FitSession s;
-  EXPECT_FALSE(PrepareLabFit(s, req).has_value());
+  EXPECT_FALSE(PrepareFit(s, req).has_value());
   ChooseInitialValues(s, &host);
   return s;
 }
@@ -242,7 +250,7 @@ TEST(FitSequence, CancelInTheFailedFitDialogStoresNothing) {
   RecordingHost host;
   FitSession s = PreparedSoil(store, host);
   s.params[2][2] = -1000;  // k1: exp(1000 t) overflows
-  FitAllResult r = FitAllModels(s, store, &host);
+  FitRun r = FitAllModels(s, &host);
   EXPECT_EQ(r.outcome, FitOutcome::Cancelled);
   EXPECT_TRUE(s.fitCancelled);
   EXPECT_EQ(host.failures, (std::vector<int16_t>{2}));
@@ -258,14 +266,17 @@ TEST(FitSequence, NewValuesAfterAFailureContinueTheSequence) {
   s.params[2][2] = -1000;
   host.recalculateModel = 2;
   host.newValues = good;
-  FitAllResult r = FitAllModels(s, store, &host);
+  FitRun r = FitAllModels(s, &host);
   EXPECT_EQ(r.outcome, FitOutcome::Completed);
+  store.ParaTable.Append(r.record);
   EXPECT_EQ(host.failures, (std::vector<int16_t>{2}));
   EXPECT_EQ(s.initialParams[2], good);
   EXPECT_EQ(store.ParaCount(), 1);
   // A second run from the results screen adds a second record.
   s.refitFromResults = true;
-  EXPECT_EQ(RunFitSequence(s, store, &host, false).outcome, FitOutcome::Completed);
+  FitRun again = RunFit(s, &host, ParamsAsInitialValues(s));
+  EXPECT_EQ(again.outcome, FitOutcome::Completed);
+  store.ParaTable.Append(again.record);
   EXPECT_EQ(store.ParaCount(), 2);
 }
 
@@ -275,7 +286,7 @@ TEST(FitSequence, ChartTableFollowsTheColumns) {
   FitSession s;
   hensuu store;
   RecordingHost host;
-  ASSERT_EQ(StartFit(s, store, req, &host).outcome, FitOutcome::Completed);
+  ASSERT_EQ(Fit(s, store, req, &host).outcome, FitOutcome::Completed);
   EXPECT_EQ(s.chartRows, 6);  // rows 1-3 of column 1 and of column 3
   EXPECT_EQ(s.obsCount, 5);
   ASSERT_EQ(s.chartTable.size(), 6u);

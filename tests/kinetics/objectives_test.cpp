@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "kinetics/curves.h"
+#include "oracles.h"
 #include "session_builder.h"
 
 namespace kelvora {

@@ -266,9 +266,10 @@ TEST_F(BaiyoTest, ParameterCalculationHandsOverTheCleanedTable) {
   Click(screen->Text2);  // "⑦ パラメータ算出"
   ASSERT_TRUE(got.has_value());
   EXPECT_EQ(got->table.ReadBlock(0, 0, 2, 3), "培養日数\t20\t25\t30\r7\t0.5\t\t\r14\t1.5\t\t");
-  EXPECT_EQ(got->shape.lastDayRow, 2);
-  EXPECT_EQ(got->shape.colRows[1], 2);
-  EXPECT_EQ(got->shape.colRows[2], 2);  // "abc" counted before it was emptied
+  ASSERT_TRUE(got->shape.has_value());
+  EXPECT_EQ(got->shape->lastDayRow, 2);
+  EXPECT_EQ(got->shape->colRows[1], 2);
+  EXPECT_EQ(got->shape->colRows[2], 2);  // "abc" counted before it was emptied
   EXPECT_EQ(got->name, "Soil");
   EXPECT_EQ(got->standardTemp, "25");
   EXPECT_TRUE(got->isFertilizer);
