@@ -8,4 +8,4 @@ apt-get install -y --no-install-recommends \
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins \
   fonts-noto-cjk fontconfig \
   libgtest-dev libbenchmark-dev \
-  python3 xvfb xauth x11-utils imagemagick xclip
+  python3 xvfb xauth x11-utils imagemagick xclip strace

@@ -1,14 +1,18 @@
 #include "cli/cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
 
+#include "cli/input_checks.h"
 #include "cli/json.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
+#include "kinetics/lab_table.h"
 #include "kinetics/model_kind.h"
 #include "store/data_files.h"
 #include "store/grid_text.h"
@@ -22,10 +26,10 @@ const char* kUsage =
     "使い方: kelvora-cli <コマンド> [オプション]\n"
     "\n"
     "コマンド:\n"
-    "  fit TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
+    "  fit TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] [--initial M=...]...\n"
     "      "
     "培養試験の表（TAB区切り、1行目に培養温度、1列目に培養日数）からパラメータを算出します。\n"
-    "  fit-field TABLE --std-temp TS [--fertilizer] [--name NAME] [--initial M=v1,v2,...]...\n"
+    "  fit-field TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] [--initial M=...]...\n"
     "      ほ場埋設の表（年/月/日、地温、無機化量）からパラメータを算出します。\n"
     "  estimate SERIES --model M --params p1,p2,... --std-temp TS [--from DATE] [--to DATE]\n"
     "      地温の表（年/月/日、地温）から無機化量を推定します。\n"
@@ -36,7 +40,7 @@ const char* kUsage =
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n";
 
 const char* kFitHelp =
-    "使い方: kelvora-cli fit TABLE --std-temp TS [--fertilizer] [--name NAME] "
+    "使い方: kelvora-cli fit TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
     "[--initial M=v1,v2,...]...\n"
     "\n"
     "TABLE は培養結果の表（UTF-8、セルは TAB 区切り、行は LF・CR LF・CR のいずれか区切り）。\n"
@@ -44,19 +48,23 @@ const char* kFitHelp =
     "\n"
     "  --std-temp TS    標準温度（℃）\n"
     "  --fertilizer     被覆肥料として算出（既定は土壌）\n"
+    "  --strict         数字でないセル（画面と同じく空欄として扱うもの）があれば誤りとする\n"
     "  --name NAME      土壌名（肥料名）\n"
     "  --initial M=...  モデル M（土壌 1〜3、被覆肥料 4〜5）の初期値を指定し、そのモデルの\n"
     "                   初期値の探索を省きます（「初期値の変更」→「再計算」と同じ）\n"
     "\n"
     "結果は JSON で標準出力へ。表や標準温度に誤りがあるときは終了コード 2、\n"
-    "モデルの解が求まらないときは終了コード 3。\n";
+    "モデルの解が求まらないときは終了コード 3。数字でないセルは空欄として扱い、\n"
+    "その位置を標準エラー出力に示します。標準エラー出力が端末のときは、\n"
+    "計算中のモデルと反復回数を1行で表示します。\n";
 
 const char* kFitFieldHelp =
-    "使い方: kelvora-cli fit-field TABLE --std-temp TS [--fertilizer] [--name NAME] "
+    "使い方: kelvora-cli fit-field TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
     "[--initial M=v1,v2,...]...\n"
     "\n"
     "TABLE はほ場埋設の表（UTF-8、TAB 区切り）。1行目は見出し、2行目以降は\n"
     "年/月/日、その日の地温（℃）、その日に測った無機化量（測っていない日は空欄）。\n"
+    "各行を1日として計算します。日付が1日ずつ続いていないときは警告します。\n"
     "オプションと出力は fit と同じです。\n";
 
 const char* kEstimateHelp =
@@ -68,6 +76,7 @@ const char* kEstimateHelp =
     "  --params ...     パラメータ（モデル 1,4: 4個、2,3: 7個、5: 5個、6: 6個）\n"
     "  --std-temp TS    標準温度（℃）\n"
     "  --from, --to     推定する期間（表の年/月/日と同じ文字で指定）\n"
+    "各行を1日として計算します。日付が1日ずつ続いていないときは警告します。\n"
     "\n"
     "結果は JSON で標準出力へ。入力に誤りがあるときは終了コード 2。\n";
 
@@ -82,21 +91,19 @@ struct UsageError {
   std::string message;
 };
 
+// Reads TABLE or SERIES; a folder, an unreadable file or text that is not
+// UTF-8 (it would end up in the JSON) is refused with a message.
 bool ReadInput(const std::string& path, std::string& text, std::ostream& err) {
-  if (path == "-") {
-    std::ostringstream ss;
-    ss << std::cin.rdbuf();
-    text = ss.str();
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    err << "ファイル「" << path << "」を開けません。\n";
+  std::string message;
+  if (!ReadInputFile(path, text, message)) {
+    err << message << "\n";
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  text = ss.str();
+  if (int line = FirstNonUtf8Line(text)) {
+    err << "ファイル「" << path << "」の" << line
+        << "行目に UTF-8 として読めない文字があります。\n";
+    return false;
+  }
   return true;
 }
 
@@ -216,11 +223,62 @@ std::string Single(const Options& o, const std::string& name) {
   return it->second.front();
 }
 
+// ---- input checks ----------------------------------------------------------
+
+// Rows are taken as consecutive days; dates that say otherwise get a warning.
+void WarnNonConsecutiveDays(const std::vector<std::string>& dates, int count, const char* table,
+                            std::ostream& err) {
+  int d = FirstNonConsecutiveDay(dates, count);
+  if (d == 0) return;
+  int y, m, day;
+  const bool isDate = ParseDate(dates[d], y, m, day);
+  err << "警告: " << table << "の" << d + 1 << "行目の年/月/日「" << ShortText(dates[d]) << "」"
+      << (isDate ? "が前の行の翌日ではありません" : "は正しい日付ではありません")
+      << "。各行を1日として計算します。\n";
+}
+
+// What the fit's clean-up will do to the table: cells that are not numbers
+// are emptied (as on the screens) and named on stderr; with --strict they are
+// an error. The field table's dates and daily temperatures are checked too.
+bool CheckFitTable(const GridTable& grid, size_t lines, bool field, bool strict,
+                   std::ostream& err) {
+  const std::vector<EmptiedCell> emptied = CellsTheCleanUpEmpties(grid, field);
+  const size_t shown = std::min<size_t>(emptied.size(), 20);
+  for (size_t i = 0; i < shown; ++i) {
+    err << (strict ? "エラー: 表の" : "警告: 表の") << DescribeCell(emptied[i])
+        << (strict ? "が数字ではありません。\n" : "は数字ではないため、空欄として扱います。\n");
+  }
+  if (emptied.size() > shown) {
+    err << "（ほかに数字でないセルが" << emptied.size() - shown << "個あります）\n";
+  }
+  if (strict && !emptied.empty()) return false;
+  if (!field || lines <= 1) return true;
+  std::vector<std::string> dates(grid.Rows());
+  for (int r = 1; r < grid.Rows(); ++r) dates[r] = grid.Cell(r, 0);
+  WarnNonConsecutiveDays(dates, grid.Rows() - 1, "表", err);
+  for (int r = 1; r < grid.Rows(); ++r) {
+    std::optional<float> t = ParseSingle(grid.Cell(r, 1));
+    if (t && !IsPossibleTemperature(*t)) {
+      err << "表の" << r + 1 << "行目の地温「" << grid.Cell(r, 1)
+          << "」が-273℃以下です。地温に-273℃より高い温度を記入して下さい。\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 // ---- fit -------------------------------------------------------------------
 
 class CliHost : public FitHost {
  public:
-  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
+  ProgressLine* progress = nullptr;  // the terminal line, when stderr is one
+  void ShowProgress(const std::string& line1, const std::string& line2,
+                    const std::string&) override {
+    if (progress) progress->Model(line1 + line2);
+  }
+  void SweepDone(int16_t, int16_t sweep, float) override {
+    if (progress) progress->Sweep(sweep);
+  }
   FailedFitAnswer ModelFailed(FitSession&, int16_t model) override {
     failedModel = model;
     return FailedFitAnswer::Cancel;
@@ -263,7 +321,8 @@ std::string JsonObserved(const std::variant<std::monostate, std::string, float>&
 }
 
 int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, std::ostream& err) {
-  Options o = ParseOptions(args, 1, {"--std-temp", "--name", "--initial"}, {"--fertilizer"});
+  Options o =
+      ParseOptions(args, 1, {"--std-temp", "--name", "--initial"}, {"--fertilizer", "--strict"});
   if (o.help) {
     out << (field ? kFitFieldHelp : kFitHelp);
     return 0;
@@ -288,7 +347,10 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   }
   request.source = field ? FitSource::Field : FitSource::Laboratory;
   request.table = ToGrid(rows, field ? 2 : 100, cols);
+  if (!CheckFitTable(request.table, rows.size(), field, o.flags.count("--strict") > 0, err))
+    return 2;
   request.name = Single(o, "--name");
+  if (!IsUtf8(request.name)) throw UsageError{"--name の値が UTF-8 ではありません。"};
   request.standardTemp = Single(o, "--std-temp");
   request.isFertilizer = o.flags.count("--fertilizer") > 0;
 
@@ -323,7 +385,10 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
 
   FitSession s;
   CliHost host;
+  ProgressLine progress(err, &err == &std::cerr && ::isatty(STDERR_FILENO));
+  host.progress = &progress;
   FitRun result = StartFit(s, request, &host);
+  progress.Clear();
   if (result.outcome == FitOutcome::Invalid) {
     err << result.message << "\n";
     return 2;
@@ -420,12 +485,21 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "標準温度に数字を記入して下さい\n";
     return 2;
   }
+  if (!IsPossibleTemperature(*ts)) {
+    err << kStandardTempTooLow << "\n";
+    return 2;
+  }
   para.StdTemp = *ts;
 
   std::string text;
   if (!ReadInput(o.positional[0], text, err)) return 2;
   auto rows = ParseTable(text);
   SeriesDays days = Data_Separate(JoinGridText(rows));
+  if (days.seriesDays <= 0) {
+    err << (rows.empty() ? "地温の表が空です。\n" : "地温の表に見出しの行しかありません。\n");
+    return 2;
+  }
+  WarnNonConsecutiveDays(days.seriesDates, days.seriesDays, "地温の表", err);
   auto findDate = [&](const std::string& date) {
     for (int d = 1; d <= days.seriesDays; ++d) {
       if (days.seriesDates[d] == date) return d;
@@ -450,8 +524,13 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
   days = CutSeries(days, from, to);
   for (int d = 1; d <= days.seriesDays; ++d) {
     if (!days.seriesTemps[d].empty() && !IsNumber(days.seriesTemps[d])) {
-      err << days.seriesDates[d] << " の地温「" << days.seriesTemps[d]
+      err << days.seriesDates[d] << " の地温「" << ShortText(days.seriesTemps[d])
           << "」が数字ではありません。\n";
+      return 2;
+    }
+    if (!days.seriesTemps[d].empty() && !IsPossibleTemperature(*ParseSingle(days.seriesTemps[d]))) {
+      err << days.seriesDates[d] << " の地温「" << days.seriesTemps[d]
+          << "」が-273℃以下です。地温に-273℃より高い温度を記入して下さい。\n";
       return 2;
     }
   }

@@ -21,6 +21,7 @@ const char* kStandardTempNotNumber = "標準温度に数字を記入して下さ
 std::optional<std::string> CheckStandardTemp(const std::string& text) {
   if (text.empty()) return std::string(kNoStandardTemp);
   if (!IsNumber(text)) return std::string(kStandardTempNotNumber);
+  if (!IsPossibleTemperature(*ParseSingle(text))) return std::string(kStandardTempTooLow);
   return std::nullopt;
 }
 

@@ -52,4 +52,6 @@ IncubationTableShape CleanIncubationTable(GridTable& grid) {
 
 void CleanFieldTable(GridTable& grid) { CleanColumns(grid, {1, 2}); }
 
+bool IsPossibleTemperature(float celsius) { return celsius > -273.0f; }
+
 }  // namespace kelvora

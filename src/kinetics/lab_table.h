@@ -22,6 +22,14 @@ struct IncubationTableShape {
 // touched.
 IncubationTableShape CleanIncubationTable(GridTable& grid);
 
+// Temperatures enter the Arrhenius factor as T + 273 (Kelvin): at or below
+// -273 °C a temperature is physically impossible and the factor meaningless,
+// so a fit or an estimation refuses it. Not-a-number is refused as well.
+bool IsPossibleTemperature(float celsius);
+
+// Shown (title "注意") when the standard temperature is at or below -273 °C.
+inline constexpr const char* kStandardTempTooLow = "標準温度に-273℃より高い温度を記入して下さい";
+
 // The field table (date, soil temperature, amount): for column 1 and then
 // column 2, rows 1 .. last row, non-numbers become empty; then, in the same
 // order, every non-empty cell is rewritten as canonical single text. Column 0

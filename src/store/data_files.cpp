@@ -1,14 +1,19 @@
 #include "store/data_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <sstream>
+#include <random>
+#include <set>
 #include <system_error>
 
 #include "store/record_line.h"
@@ -20,6 +25,8 @@ namespace {
 
 std::string Reason(const std::error_code& ec) { return ec.message(); }
 std::string ErrnoReason(int e) { return std::strerror(e); }
+
+const char* const kDataFiles[] = {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile};
 
 std::string BakName(const std::string& txtName) {
   return txtName.substr(0, txtName.rfind('.')) + ".bak";
@@ -34,27 +41,233 @@ std::string NowStamp() {
   return buf;
 }
 
-bool ReadWhole(const fs::path& path, std::string& bytes, std::string& reason) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    reason = ErrnoReason(errno);
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+  // Closes now; false (errno set) when the close reported an error.
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Only regular files are read (and folders never): a FIFO or a device in a
+// data file's place could block the start-up or read as an empty table.
+bool CheckReadableKind(const struct stat& st, bool regularOnly, std::string& reason) {
+  if (S_ISDIR(st.st_mode)) {
+    reason = ErrnoReason(EISDIR);
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    reason = ErrnoReason(errno);
+  if (!regularOnly || S_ISREG(st.st_mode)) return true;
+  const char* kind = S_ISFIFO(st.st_mode)                         ? "名前付きパイプ"
+                     : S_ISSOCK(st.st_mode)                       ? "ソケット"
+                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "デバイス"
+                                                                  : "特殊なファイル";
+  reason = std::string("通常のファイルではありません（") + kind + "）";
+  return false;
+}
+
+// 0666 less the process's file-creation mask, read without changing the mask.
+mode_t NewFileMode() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+    }
+  }
+  return 0644;
+}
+
+// The file a path finally names, symbolic links followed (a relative link is
+// taken from the folder of the link). The last link may point at nothing yet.
+bool ResolveLinks(const fs::path& path, fs::path& target, std::string& reason) {
+  target = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::error_code ec;
+    fs::path next = fs::read_symlink(target, ec);
+    if (ec) {
+      reason = Reason(ec);
+      return false;
+    }
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  reason = ErrnoReason(ELOOP);
+  return false;
+}
+
+std::string RandomSuffix() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char raw[8];
+  if (::getrandom(raw, sizeof raw, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof raw)) {
+    std::random_device rd;
+    for (unsigned char& b : raw) b = static_cast<unsigned char>(rd());
+  }
+  std::string s;
+  for (unsigned char b : raw) s.push_back(kChars[b % (sizeof kChars - 1)]);
+  return s;
+}
+
+// Creates "<target>.tmp<pid>.<8 random letters or digits>" beside the target,
+// refusing to reuse or follow anything already at that name.
+int CreateTempBeside(const fs::path& target, fs::path& tmp, std::string& reason) {
+  const std::string prefix = target.filename().string() + ".tmp" + std::to_string(::getpid()) + ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tmp = target.parent_path() / (prefix + RandomSuffix());
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) {
+      reason = ErrnoReason(errno);
+      return -1;
+    }
+  }
+  reason = ErrnoReason(EEXIST);
+  return -1;
+}
+
+// After a rename the folder itself must reach the disk, or a power loss can
+// bring the old file back. Some file systems cannot sync a folder; the rename
+// stands either way, so that is not reported.
+void SyncFolder(const fs::path& dir) {
+  const std::string name = dir.empty() ? std::string(".") : dir.string();
+  int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+// The writer behind WriteFileAtomically; `mode` is the permission the file
+// gets (nothing: that of the file replaced, or the usual one for a new file).
+bool WriteAtomically(const fs::path& path, const std::string& bytes, std::optional<mode_t> mode,
+                     std::string& reason) {
+  fs::path target;
+  if (!ResolveLinks(path, target, reason)) return false;
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (replacing && !S_ISREG(old.st_mode)) {
+    CheckReadableKind(old, true, reason);
     return false;
   }
-  bytes = ss.str();
+  const mode_t finalMode = mode ? *mode : replacing ? (old.st_mode & 07777) : NewFileMode();
+  fs::path tmp;
+  int fd = CreateTempBeside(target, tmp, reason);
+  if (fd < 0) return false;
+  FdCloser closer(fd);
+  auto fail = [&](int e) {
+    reason = ErrnoReason(e);
+    ::unlink(tmp.c_str());
+    return false;
+  };
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    done += static_cast<size_t>(n);
+  }
+  // Keep owner and group where allowed (a folder shared by a group), then the
+  // permissions: a private file must not become readable by others.
+  if (replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Not allowed: the file belongs to whoever saves it, as a new file would.
+    }
+  }
+  if (::fchmod(fd, finalMode) != 0) return fail(errno);
+  if (::fsync(fd) != 0) return fail(errno);
+  if (!closer.Close()) return fail(errno);
+  if (::rename(tmp.c_str(), target.c_str()) != 0) return fail(errno);
+  SyncFolder(target.parent_path());
   return true;
 }
 
-// Copies `from` to `to` through a temporary file, replacing `to`.
+mode_t FileMode(const fs::path& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+}
+
+// Copies `from` to `to` through a temporary file, replacing `to`; the copy
+// gets the permissions of `from`.
 bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reason) {
   std::string bytes;
-  if (!ReadWhole(from, bytes, reason)) return false;
-  return WriteFileAtomically(to, bytes, reason);
+  if (!ReadFileWhole(from, bytes, reason)) return false;
+  return WriteAtomically(to, bytes, FileMode(from), reason);
+}
+
+// The process id in the name of a save's temporary file:
+// "<name>.tmp<pid>.<8 letters or digits>", or "<name>.tmp<pid>" as earlier
+// versions named them (only for the data files and their .bak copies).
+// 0 when the name is not one; `base` is <name>.
+pid_t TempFileOwner(const std::string& fileName, std::string& base) {
+  const size_t t = fileName.rfind(".tmp");
+  if (t == std::string::npos || t == 0) return 0;
+  size_t p = t + 4;
+  size_t digitsEnd = p;
+  while (digitsEnd < fileName.size() &&
+         std::isdigit(static_cast<unsigned char>(fileName[digitsEnd])))
+    ++digitsEnd;
+  if (digitsEnd == p || digitsEnd - p > 9) return 0;
+  base = fileName.substr(0, t);
+  const std::string tail = fileName.substr(digitsEnd);
+  if (tail.empty()) {
+    bool known = false;
+    for (const char* f : kDataFiles) known = known || base == f || base == BakName(f);
+    if (!known) return 0;
+  } else {
+    if (tail.size() != 9 || tail[0] != '.') return 0;
+    for (size_t i = 1; i < tail.size(); ++i) {
+      if (!std::isalnum(static_cast<unsigned char>(tail[i]))) return 0;
+    }
+  }
+  return static_cast<pid_t>(std::stol(fileName.substr(p, digitsEnd - p)));
+}
+
+// Removes temporary files left by saves of processes that are gone (a save
+// killed between creating its temporary file and the rename). With `onlyBase`
+// given, only temporary files of that file name are touched.
+void RemoveStaleTempFiles(const fs::path& dir, const std::string& onlyBase) {
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string base;
+    const pid_t pid = TempFileOwner(it->path().filename().string(), base);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (!onlyBase.empty() && base != onlyBase) continue;
+    struct stat st;
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // that process is still running
+    ::unlink(it->path().c_str());
+  }
+}
+
+// The data folder and, for data files that are links, the folders their
+// targets live in (a save writes its temporary file beside the target).
+void RemoveStaleTempFilesAround(const fs::path& dataDir) {
+  RemoveStaleTempFiles(dataDir, std::string());
+  for (const char* f : kDataFiles) {
+    for (const std::string& name : {std::string(f), BakName(f)}) {
+      fs::path target;
+      std::string reason;
+      if (!ResolveLinks(dataDir / name, target, reason) || target == dataDir / name) continue;
+      std::error_code ec;
+      if (fs::equivalent(target.parent_path().empty() ? "." : target.parent_path(), dataDir, ec))
+        continue;
+      RemoveStaleTempFiles(target.parent_path(), target.filename().string());
+    }
+  }
 }
 
 // Reads the records of a file's bytes into the table (at most 32767). Returns
@@ -74,13 +287,24 @@ size_t FillTable(Table<R>& table, const std::string& bytes, int& badLine, std::s
   return usable;
 }
 
+// Says that the .bak copy was left as it was (when there is one).
+std::string BakKeptNote(const fs::path& bak) {
+  std::error_code ec;
+  if (!fs::exists(bak, ec)) return std::string();
+  return "\nバックアップファイル「" + bak.string() + "」には前回起動したときの内容が残っています。";
+}
+
+// A file that could not be read whole keeps its .bak copy as it was: the
+// records after the problem may exist nowhere else.
 template <typename R>
-void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::string& stamp,
-             FileMessages& messages) {
+void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* name,
+             const std::string& stamp, FileMessages& messages) {
   table.Clear();
   fs::path path = dir / name;
+  fs::path bak = dir / BakName(name);
+  fs::path aside = dir / (std::string(name) + ".unreadable-" + stamp);
   std::error_code ec;
-  if (!fs::exists(path, ec)) {
+  if (!fs::exists(path, ec) && !ec) {
     std::string reason;
     if (!WriteFileAtomically(path, std::string(), reason)) {
       messages.push_back("データファイル「" + path.string() +
@@ -89,39 +313,57 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
     }
   }
   std::string bytes, reason;
-  if (!ReadWhole(path, bytes, reason)) {
-    messages.push_back("データファイル「" + path.string() +
-                       "」を読み込めませんでした。\n理由: " + reason);
-    return;  // no .bak renewal: the old copy is all that is left
+  if (!ReadFileWhole(path, bytes, reason)) {
+    // Nothing of it is in the table, so no save in this run may replace it.
+    store.FilesNotToSave.insert(name);
+    std::string m = "データファイル「" + path.string() +
+                    "」を読み込めませんでした。\n理由: " + reason +
+                    "\nこのファイルには、今回は保存しません。";
+    std::string copyReason;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        CopyAtomically(path, aside, copyReason)) {
+      m += "\n元のファイルの控えを「" + aside.string() + "」として残してあります。";
+    }
+    messages.push_back(m + BakKeptNote(bak));
+    return;
   }
   int badLine = 0;
   std::string badReason;
   const size_t usable = FillTable(table, bytes, badLine, badReason);
   if (badLine != 0) {
-    fs::path aside = dir / (std::string(name) + ".unreadable-" + stamp);
     std::string copyReason;
     std::string m = "データファイル「" + path.string() + "」の" + std::to_string(badLine) +
                     "行目を読み込めませんでした（" + badReason + "）。\n" + "それより前の" +
                     std::to_string(usable) + "件のデータを読み込みました。\n";
-    if (CopyAtomically(path, aside, copyReason)) {
+    if (WriteAtomically(aside, bytes, FileMode(path), copyReason)) {
       m += "元のファイルは「" + aside.string() + "」として残してあります。";
     } else {
+      // No copy of the unread records: the file itself must stay.
+      store.FilesNotToSave.insert(name);
       m += "元のファイルの控え「" + aside.string() + "」を作成できませんでした（" + copyReason +
-           "）。\n元のファイルを別の場所にコピーしてから、データを保存して下さい。";
+           "）。\nこのファイルには、今回は保存しません。";
     }
-    messages.push_back(m);
+    messages.push_back(m + BakKeptNote(bak));
+    return;
   }
-  fs::path bak = dir / BakName(name);
   std::string bakReason;
-  if (!CopyAtomically(path, bak, bakReason)) {
+  if (!WriteAtomically(bak, bytes, FileMode(path), bakReason)) {
     messages.push_back("バックアップファイル「" + bak.string() +
                        "」を作成できませんでした。\n理由: " + bakReason);
   }
 }
 
 template <typename R>
-void SaveOne(const Table<R>& table, const fs::path& dir, const char* name, FileMessages& messages) {
+void SaveOne(const hensuu& store, const Table<R>& table, const fs::path& dir, const char* name,
+             FileMessages& messages) {
   fs::path path = dir / name;
+  if (store.FilesNotToSave.count(name)) {
+    messages.push_back("データファイル「" + path.string() +
+                       "」は起動時に読み込めなかったため、保存しませんでした。\n"
+                       "元のファイルは変更されていません。");
+    return;
+  }
   std::string bytes, problem;
   if (!EncodeTable(table, bytes, problem)) {
     messages.push_back("データファイル「" + path.string() + "」に保存できませんでした。\n" +
@@ -165,33 +407,47 @@ template bool EncodeTable(const Table<SuiteiRecord>&, std::string&, std::string&
 template bool EncodeTable(const Table<HojyoRecord>&, std::string&, std::string&);
 
 bool WriteFileAtomically(const fs::path& path, const std::string& bytes, std::string& reason) {
-  fs::path tmp = path;
-  tmp += ".tmp" + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return WriteAtomically(path, bytes, std::nullopt, reason);
+}
+
+bool ReadFileWhole(const fs::path& path, std::string& bytes, std::string& reason,
+                   bool regularOnly) {
+  bytes.clear();
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    reason = ErrnoReason(errno);
+    return false;
+  }
+  if (!CheckReadableKind(st, regularOnly, reason)) return false;
+  // O_NONBLOCK: should a FIFO be put in place between the check and the open,
+  // the open returns at once and the check below refuses it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (regularOnly ? O_NONBLOCK : 0));
   if (fd < 0) {
     reason = ErrnoReason(errno);
     return false;
   }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  FdCloser closer(fd);
+  if (::fstat(fd, &st) != 0) {
+    reason = ErrnoReason(errno);
+    return false;
+  }
+  if (!CheckReadableKind(st, regularOnly, reason)) return false;
+  if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
       reason = ErrnoReason(errno);
-      ::close(fd);
-      ::unlink(tmp.c_str());
+      bytes.clear();
       return false;
     }
-    done += static_cast<size_t>(n);
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (!closer.Close()) {
     reason = ErrnoReason(errno);
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    reason = ErrnoReason(errno);
-    ::unlink(tmp.c_str());
+    bytes.clear();
     return false;
   }
   return true;
@@ -202,12 +458,13 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
   std::string stamp = stampIn.empty() ? NowStamp() : stampIn;
   store.Reset();
   if (EnsureFolder(dataDir, messages)) {
-    LoadOne(store.BaiyoTable, dataDir, kBaiyoFile, stamp, messages);
+    RemoveStaleTempFilesAround(dataDir);
+    LoadOne(store, store.BaiyoTable, dataDir, kBaiyoFile, stamp, messages);
     store.BaiyoCurrent = store.BaiyoCount() > 0 ? store.BaiyoCount() : 1;
-    LoadOne(store.ParaTable, dataDir, kParaFile, stamp, messages);
-    LoadOne(store.TionTable, dataDir, kTionFile, stamp, messages);
-    LoadOne(store.SuiteiTable, dataDir, kSuiteiFile, stamp, messages);
-    LoadOne(store.HojyoTable, dataDir, kHojyoFile, stamp, messages);
+    LoadOne(store, store.ParaTable, dataDir, kParaFile, stamp, messages);
+    LoadOne(store, store.TionTable, dataDir, kTionFile, stamp, messages);
+    LoadOne(store, store.SuiteiTable, dataDir, kSuiteiFile, stamp, messages);
+    LoadOne(store, store.HojyoTable, dataDir, kHojyoFile, stamp, messages);
     store.HojyoCurrent = store.HojyoCount() > 0 ? store.HojyoCount() : 1;
   } else {
     store.BaiyoCurrent = 1;
@@ -225,7 +482,7 @@ void ReadOne(Table<R>& table, const fs::path& dir, const char* name, FileMessage
   std::error_code ec;
   if (!fs::exists(path, ec)) return;
   std::string bytes, reason;
-  if (!ReadWhole(path, bytes, reason)) {
+  if (!ReadFileWhole(path, bytes, reason)) {
     messages.push_back("データファイル「" + path.string() +
                        "」を読み込めませんでした。\n理由: " + reason);
     return;
@@ -259,33 +516,34 @@ FileMessages ReadDataFiles(hensuu& store, const fs::path& dataDir) {
 FileMessages SaveDataFiles(const hensuu& store, const fs::path& dataDir) {
   FileMessages messages;
   if (!EnsureFolder(dataDir, messages)) return messages;
-  SaveOne(store.BaiyoTable, dataDir, kBaiyoFile, messages);
-  SaveOne(store.ParaTable, dataDir, kParaFile, messages);
-  SaveOne(store.TionTable, dataDir, kTionFile, messages);
-  SaveOne(store.SuiteiTable, dataDir, kSuiteiFile, messages);
-  SaveOne(store.HojyoTable, dataDir, kHojyoFile, messages);
+  SaveOne(store, store.BaiyoTable, dataDir, kBaiyoFile, messages);
+  SaveOne(store, store.ParaTable, dataDir, kParaFile, messages);
+  SaveOne(store, store.TionTable, dataDir, kTionFile, messages);
+  SaveOne(store, store.SuiteiTable, dataDir, kSuiteiFile, messages);
+  SaveOne(store, store.HojyoTable, dataDir, kHojyoFile, messages);
   return messages;
 }
 
 namespace {
 template <typename R>
-FileMessages SaveFile(const Table<R>& table, const fs::path& dataDir, const char* name) {
+FileMessages SaveFile(const hensuu& store, const Table<R>& table, const fs::path& dataDir,
+                      const char* name) {
   FileMessages messages;
-  if (EnsureFolder(dataDir, messages)) SaveOne(table, dataDir, name, messages);
+  if (EnsureFolder(dataDir, messages)) SaveOne(store, table, dataDir, name, messages);
   return messages;
 }
 }  // namespace
 
 FileMessages SaveBaiyoFile(const hensuu& store, const fs::path& dataDir) {
-  return SaveFile(store.BaiyoTable, dataDir, kBaiyoFile);
+  return SaveFile(store, store.BaiyoTable, dataDir, kBaiyoFile);
 }
 
 FileMessages SaveTionFile(const hensuu& store, const fs::path& dataDir) {
-  return SaveFile(store.TionTable, dataDir, kTionFile);
+  return SaveFile(store, store.TionTable, dataDir, kTionFile);
 }
 
 FileMessages SaveHojyoFile(const hensuu& store, const fs::path& dataDir) {
-  return SaveFile(store.HojyoTable, dataDir, kHojyoFile);
+  return SaveFile(store, store.HojyoTable, dataDir, kHojyoFile);
 }
 
 }  // namespace kelvora

@@ -20,12 +20,16 @@ inline constexpr const char* kHojyoFile = "Hojyo.txt";
 // Messages for the user (Japanese, one per problem). Empty when all went well.
 using FileMessages = std::vector<std::string>;
 
-// Creates the folder and missing files, reads the five files into the tables
-// (replacing what they held), renews the .bak copies, sets BaiyoCurrent and
-// HojyoCurrent, resets WindowCascadeOffset. A file that cannot be read whole
-// keeps the records before the problem and is first copied aside as
-// "<name>.unreadable-YYYYMMDD-HHMMSS" so that a later save cannot destroy it.
-// `stamp` replaces the time in that name when given (tests).
+// Creates the folder and missing files, removes temporary files left by saves
+// of processes that are gone, reads the five files into the tables (replacing
+// what they held), renews the .bak copies, sets BaiyoCurrent and HojyoCurrent,
+// resets WindowCascadeOffset. A file that cannot be read whole keeps the
+// records before the problem, is copied aside as
+// "<name>.unreadable-YYYYMMDD-HHMMSS" so that a later save cannot destroy it,
+// and keeps its .bak copy as it was. A file that cannot be read at all (a read
+// error, a folder or FIFO in its place) is listed in store.FilesNotToSave, as
+// is a damaged file that could not be copied aside: no save replaces it in
+// this run. `stamp` replaces the time in the copy's name when given (tests).
 FileMessages LoadDataFiles(hensuu& store, const std::filesystem::path& dataDir,
                            const std::string& stamp = std::string());
 
@@ -35,18 +39,29 @@ FileMessages LoadDataFiles(hensuu& store, const std::filesystem::path& dataDir,
 // the records before the problem are kept.
 FileMessages ReadDataFiles(hensuu& store, const std::filesystem::path& dataDir);
 
-// Writes all five files. Each file is written to a temporary file in the same
-// folder and renamed over the old one, so a failure leaves the old file (and
-// every .bak copy) as it was.
+// Writes all five files (except those in store.FilesNotToSave). Each file is
+// written to a temporary file in the same folder and renamed over the old one,
+// so a failure leaves the old file (and every .bak copy) as it was.
 FileMessages SaveDataFiles(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveBaiyoFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveTionFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveHojyoFile(const hensuu& store, const std::filesystem::path& dataDir);
 
 // Writes `bytes` to `path` through a temporary file and a rename. On failure
-// returns false with the system's reason and leaves `path` untouched.
+// returns false with the system's reason and leaves `path` untouched. The
+// temporary file "<name>.tmp<pid>.<8 random letters or digits>" is created
+// new (never through a link) beside the file; the file keeps its permissions
+// (a new one gets the usual 0666 less the umask); a path that is a symbolic
+// link is resolved and its target replaced; the folder is synced after the
+// rename.
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes,
                          std::string& reason);
+
+// Reads a whole file. Folders are refused, and with `regularOnly` anything but
+// a regular file (a FIFO or device would block or read as nothing). On failure
+// returns false with the system's reason.
+bool ReadFileWhole(const std::filesystem::path& path, std::string& bytes, std::string& reason,
+                   bool regularOnly = true);
 
 // Encodes a whole table as the bytes of its data file. On failure (a text the
 // code page cannot hold) returns false with the message.

@@ -17,6 +17,7 @@ void hensuu::Reset() {
   WindowCascadeOffset = 0;
   DeleteKind = 0;
   PrintKind = 0;
+  FilesNotToSave.clear();
 }
 
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -76,6 +77,10 @@ class hensuu {
   int16_t DeleteKind = 0;
   // What the print selection prints (1 parameter sets, 2 estimations).
   int16_t PrintKind = 0;
+
+  // Data files (by file name) that could not be read at start-up: no save in
+  // this run replaces them, so their unread contents cannot be lost.
+  std::set<std::string> FilesNotToSave;
 
   // Empties every table and resets every index (the state before loading).
   void Reset();

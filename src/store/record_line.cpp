@@ -164,6 +164,8 @@ class LineReader {
   explicit LineReader(std::string_view b) : b_(b) {}
 
   bool AtEnd() const { return p_ >= b_.size(); }
+  // True when the data end here (or in a lone CR): the record was cut off.
+  bool AtRecordCut() const { return p_ >= b_.size() || (b_[p_] == '\r' && p_ + 1 >= b_.size()); }
 
   // Skips lines holding nothing but blanks; true when data follow.
   bool SkipBlankLines() {
@@ -219,9 +221,13 @@ class LineReader {
     return false;
   }
 
-  // The end of a record: CR LF (or a lone CR or LF), or the end of the data.
+  // The end of a record: CR LF (or a lone CR or LF between records). Every
+  // writer of these files ended each record with CR LF, so a record that runs
+  // into the end of the data (or ends there in a lone CR) was cut off: its
+  // last field may be a shortened number that would read as another value.
   bool ConsumeRecordEnd() {
-    if (p_ >= b_.size()) return true;
+    if (p_ >= b_.size()) return false;
+    if (b_[p_] == '\r' && p_ + 1 >= b_.size()) return false;
     if (b_[p_] == '\r' || b_[p_] == '\n') {
       ConsumeLineEnd();
       ++line_;
@@ -314,7 +320,9 @@ ReadResult ReadRecordLines(std::string_view bytes, const std::vector<FieldKind>&
       if (!ConvertField(raw, quoted, kinds[k], v, reason)) break;
       fields.push_back(std::move(v));
     }
-    if (reason.empty() && !in.ConsumeRecordEnd()) reason = "項目が多すぎます";
+    if (reason.empty() && !in.ConsumeRecordEnd()) {
+      reason = in.AtRecordCut() ? "行末の改行がなく、行が途中で切れています" : "項目が多すぎます";
+    }
     if (!reason.empty()) {
       result.ok = false;
       result.badLine = line;

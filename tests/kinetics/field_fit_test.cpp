@@ -90,6 +90,10 @@ TEST(FieldFit, ChecksAndMessages) {
   EXPECT_EQ(PrepareFit(s, noTs).value_or(""), "標準温度を記入して下さい");
   noTs.standardTemp = "abc";
   EXPECT_EQ(PrepareFit(s, noTs).value_or(""), "標準温度に数字を記入して下さい");
+  noTs.standardTemp = "-273";
+  EXPECT_EQ(PrepareFit(s, noTs).value_or(""), "標準温度に-273℃より高い温度を記入して下さい");
+  noTs.standardTemp = "-272.9";
+  EXPECT_EQ(PrepareFit(s, noTs), std::nullopt);
 }
 
 TEST(FieldFit, WholeFieldFitForSoilAndFertilizer) {

@@ -115,6 +115,10 @@ TEST(FitSequence, ChecksShowTheLastFailingTableMessage) {
        "表の１列目に培養日数をすべて記入して下さい"},
       {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "", "標準温度を記入して下さい"},
       {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "abc", "標準温度に数字を記入して下さい"},
+      // At or below absolute zero (-273 °C here) no temperature exists.
+      {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "-273", "標準温度に-273℃より高い温度を記入して下さい"},
+      {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "－３００",
+       "標準温度に-273℃より高い温度を記入して下さい"},
       // The standard temperature is only looked at once the table passes.
       {"培養日数\t\t25\t30\n0\t1\t1\t1\n", "", "表の１行目に培養温度を記入して下さい"},
   };

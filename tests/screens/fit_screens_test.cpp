@@ -105,6 +105,7 @@ TEST_F(FitScreens, ChecksShowTheirMessagesInOrder) {
       {"培養日数\t\t25\t30\n0\t1\t1\t1\n\t2\n", "25", "表の１列目に培養日数をすべて記入して下さい"},
       {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "", "標準温度を記入して下さい"},
       {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "abc", "標準温度に数字を記入して下さい"},
+      {"培養日数\t20\t25\t30\n0\t1\t1\t1\n", "-273", "標準温度に-273℃より高い温度を記入して下さい"},
   };
   env.Show();
   for (const Case& c : cases) {
