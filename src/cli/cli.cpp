@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <locale>
 #include <map>
 #include <sstream>
 
@@ -400,6 +401,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   }
   const bool ok = result.outcome == FitOutcome::Completed;
   std::ostringstream json;
+  json.imbue(std::locale::classic());  // no digit grouping from the user's locale
   json << "{\"material\": " << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
        << ", \"source\": " << JsonString(field ? "field" : "laboratory")
        << ", \"observations\": " << observations << ", \"models\": [";
@@ -540,6 +542,7 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
     return 2;
   }
   std::ostringstream json;
+  json.imbue(std::locale::classic());  // no digit grouping from the user's locale
   json << "{\"model\": " << model << ", \"unit\": " << JsonString(AmountUnitHeader(model))
        << ", \"rows\": [";
   for (int d = 1; d <= days.seriesDays; ++d) {
@@ -593,6 +596,7 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   hensuu store;
   FileMessages messages = ReadDataFiles(store, o.positional[0]);
   std::ostringstream json;
+  json.imbue(std::locale::classic());  // no digit grouping from the user's locale
   json << "{";
   DumpTable(json, "BaiyoTable", kBaiyoFile, store.BaiyoTable);
   json << ", ";

@@ -28,7 +28,8 @@ std::optional<std::string> CheckStandardTemp(const std::string& text) {
 // The name goes into a ParaRecord and so into a data file.
 std::optional<std::string> CheckName(const std::string& name) {
   std::string bad;
-  if (!CanStoreText(name, &bad)) return UnstorableTextMessage(name, bad);
+  const std::string stored = ToStoredForms(name);
+  if (!CanStoreText(stored, &bad)) return UnstorableTextMessage(stored, bad);
   return std::nullopt;
 }
 
@@ -91,7 +92,7 @@ std::optional<std::string> PrepareLabFit(FitSession& s, const GridTable& g,
     for (int r = 1; r <= colRows[c]; ++r) s.observed[c][r] = g.Cell(r, c);
     s.tempText[c] = g.Cell(0, c);
   }
-  s.sampleName = sampleName;
+  s.sampleName = ToStoredForms(sampleName);
   s.standardTemp = *ParseSingle(standardTemp);
   s.RecreateCellTables(3, rowCount);
   s.material = fertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;
@@ -132,7 +133,7 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
   }
   s.obsCount = static_cast<int16_t>(n);
   s.chartRows = static_cast<int16_t>(n);
-  s.sampleName = request.name;
+  s.sampleName = ToStoredForms(request.name);
   s.standardTemp = *ParseSingle(request.standardTemp);
   s.RecreateCellTables(1, n);
   s.material = request.isFertilizer ? MaterialKind::CoatedFertilizer : MaterialKind::Soil;

@@ -300,8 +300,9 @@ bool Baiyo_Form0_3::ApplyRecord() {
   CleanTable();
 
   const bool isNew = st.BaiyoCurrent > st.BaiyoCount() || st.BaiyoCurrent < 1;
-  // A double quote cannot be kept in the data files: it becomes "＂".
-  std::string name = ReplaceQuotes(Text_Dojyo->text().toStdString());
+  // A double quote cannot be kept in the data files: it becomes "＂"; variants
+  // such as 〜 become the form they read back as.
+  std::string name = ToStoredForms(ReplaceQuotes(Text_Dojyo->text().toStdString()));
   if (isNew && name.empty()) name = "新規土壌";
   std::string bad;
   if (!CanStoreText(name, &bad)) {
@@ -314,7 +315,7 @@ bool Baiyo_Form0_3::ApplyRecord() {
   for (int r = 0; r < cells.Rows(); ++r) {
     for (int c = 0; c < cells.Cols(); ++c) {
       std::string& cell = cells.Cell(r, c);
-      cell = ReplaceQuotes(cell);
+      cell = ToStoredForms(ReplaceQuotes(cell));
       if (!CanStoreText(cell, &bad)) {
         GetDialogs().Message(this, kTitleCaution, Q(UnstorableTextMessage(cell, bad)),
                              Dialogs::Icon::Warning);

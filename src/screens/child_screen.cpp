@@ -38,6 +38,14 @@ QString ScreenCaption(Screen screen) {
 ChildScreen::ChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
     : QWidget(parent), host_(host), kind_(kind) {
   setWindowTitle(ScreenCaption(kind));
+  // F1 opens the help at this screen's chapter while the focus is anywhere
+  // on the screen; the "ヘルプ" menu shows the same action.
+  helpAction_ = new QAction(QStringLiteral("ヘルプの表示"), this);
+  helpAction_->setObjectName(QStringLiteral("Help_Show"));
+  helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+  helpAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(helpAction_);
+  connect(helpAction_, &QAction::triggered, this, [this] { ShowHelp(this, HelpChapter(kind_)); });
 }
 
 hensuu& ChildScreen::Store() const { return host_.Store(); }
@@ -64,14 +72,9 @@ void ChildScreen::TakeCascadeBack() {
 QMenu* ChildScreen::MakeHelpMenu() {
   auto* menu = new QMenu(QStringLiteral("ヘルプ"), this);
   menu->setObjectName(QStringLiteral("Help"));
-  QAction* help = menu->addAction(QStringLiteral("ヘルプの表示"));
-  help->setObjectName(QStringLiteral("Help_Show"));
-  help->setShortcut(QKeySequence(Qt::Key_F1));
-  help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  addAction(help);
+  menu->addAction(helpAction_);
   QAction* version = menu->addAction(QStringLiteral("バージョン情報"));
   version->setObjectName(QStringLiteral("Barjon_Show"));
-  connect(help, &QAction::triggered, this, [this] { ShowHelp(this); });
   connect(version, &QAction::triggered, this, [this] { ShowBarjon(this); });
   return menu;
 }

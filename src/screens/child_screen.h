@@ -5,6 +5,7 @@
 #include <QMdiSubWindow>
 #include <QWidget>
 
+class QAction;
 class QMenu;
 
 namespace kelvora {
@@ -57,6 +58,7 @@ class ChildScreen : public QWidget {
  private:
   MDIForm1& host_;
   Screen kind_;
+  QAction* helpAction_ = nullptr;  // "ヘルプの表示", F1
 };
 
 // The window of a child screen inside the main window's work area.

@@ -24,6 +24,15 @@ QAction* AddEditAction(QMenu* menu, const QString& text, QKeyCombination key) {
   return a;
 }
 
+// Block text as put on the clipboard: CR LF between rows, which editors and
+// spreadsheets on every platform read as rows. The grid's own block text keeps
+// CR alone.
+QString ClipboardRows(const QString& block) {
+  QString out = block;
+  out.replace(QStringLiteral("\r"), QStringLiteral("\r\n"));
+  return out;
+}
+
 }  // namespace
 
 DataGrid::DataGrid(Dialogs& dialogs, QWidget* parent)
@@ -195,6 +204,13 @@ bool DataGrid::Text_Edit_KeyDown(QKeyEvent* event) {
     case Qt::Key_Left:
       if (g->Col() - 1 >= 1) g->SetCol(g->Col() - 1);
       break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      // As in a spreadsheet: the typed text goes into its cell and the next
+      // cell of the row (the previous one with Shift) becomes current.
+      if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+      g->TabMove(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+      break;
     case Qt::Key_Escape:
       // Abandons the typing: the cell keeps its text.
       Text_Edit->setText(g->Text());
@@ -255,7 +271,7 @@ void DataGrid::EmptySelection() {
 }
 
 void DataGrid::Edit_Cut_Click() {
-  const QString s = MSFlexGrid1->Clip();
+  const QString s = ClipboardRows(MSFlexGrid1->Clip());
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   clipboard->setText(s);
@@ -265,7 +281,7 @@ void DataGrid::Edit_Cut_Click() {
 }
 
 void DataGrid::Edit_Copy_Click() {
-  const QString s = MSFlexGrid1->Clip();
+  const QString s = ClipboardRows(MSFlexGrid1->Clip());
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   clipboard->setText(s);

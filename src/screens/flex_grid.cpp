@@ -541,6 +541,43 @@ void FlexGrid::keyPressEvent(QKeyEvent* event) {
   QAbstractScrollArea::keyPressEvent(event);
 }
 
+void FlexGrid::TabMove(bool forward) {
+  if (Rows() == 0 || Cols() == 0) return;
+  const int firstRow = std::min(fixedRows_, Rows() - 1);
+  const int firstCol = std::min(fixedCols_, Cols() - 1);
+  int row = row_;
+  int col = col_;
+  if (forward) {
+    if (col + 1 < Cols()) {
+      ++col;
+    } else if (row + 1 < Rows()) {
+      ++row;
+      col = firstCol;
+    }
+  } else {
+    if (col - 1 >= firstCol) {
+      --col;
+    } else if (row - 1 >= firstRow) {
+      --row;
+      col = Cols() - 1;
+    }
+  }
+  if (row != row_ || col != col_) MoveTo(row, col);
+}
+
+bool FlexGrid::event(QEvent* event) {
+  // Tab and Shift+Tab move inside the grid instead of to the next control.
+  if (event->type() == QEvent::KeyPress && Rows() > 0 && Cols() > 0) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      TabMove(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(event);
+}
+
 void FlexGrid::UpdateMouseCell(const QPoint& pos) {
   QPoint cell = CellAt(pos);
   mouseRow_ = cell.y();

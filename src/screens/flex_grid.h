@@ -48,6 +48,10 @@ class FlexGrid : public QAbstractScrollArea {
   int ColSel() const { return colSel_; }
   void SetColSel(int col);
   bool SingleCellSelected() const { return row_ == rowSel_ && col_ == colSel_; }
+  // Tab (forward) and Shift+Tab: the next or previous cell of the row; past
+  // the last column the first editable column of the next row, before the
+  // first editable column the last column of the previous row.
+  void TabMove(bool forward);
 
   // Block text of the selection: TAB between cells, CR between rows. Writing
   // fills the selection from its top-left cell; text outside the selection is
@@ -123,6 +127,7 @@ class FlexGrid : public QAbstractScrollArea {
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "screens/child_screen.h"
+
+class QPushButton;
 class QTextBrowser;
 
 namespace kelvora {
@@ -20,12 +23,21 @@ class HelpWindow : public QWidget {
  public:
   explicit HelpWindow(QWidget* owner);
   QTextBrowser* const Browser;
+  QPushButton* const Command1;  // "閉じる"; Escape does the same
   // Shows the help page from its beginning (the contents).
-  void ShowContents();
+  void ShowContents() { ShowChapter(QString()); }
+  // Shows the help page at a chapter (an anchor of the page); an empty
+  // chapter means the contents.
+  void ShowChapter(const QString& chapter);
 };
 
-// Opens the help window owned by `owner` on the contents, or brings the one
-// it already has to the front.
-HelpWindow* ShowHelp(QWidget* owner);
+// The chapter of the help page that explains a screen.
+QString HelpChapter(Screen screen);
+// The chapter about the main window.
+inline constexpr const char* kMainHelpChapter = "main";
+
+// Opens the help window owned by `owner` at a chapter (the contents when
+// empty), or brings the one it already has to the front at that chapter.
+HelpWindow* ShowHelp(QWidget* owner, const QString& chapter = QString());
 
 }  // namespace kelvora

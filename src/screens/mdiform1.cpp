@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -88,6 +89,11 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   connect(Command5, &QPushButton::clicked, this, &MDIForm1::Command5_Click);
   connect(Command3, &QPushButton::clicked, this, &MDIForm1::Command3_Click);
   connect(Help_Show, &QAction::triggered, this, &MDIForm1::Help_Show_Click);
+  // F1 on the task buttons opens the help at the main window's chapter (each
+  // child screen has its own F1).
+  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), Picture1);
+  f1->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(f1, &QShortcut::activated, this, [this] { ShowHelp(this, kMainHelpChapter); });
   connect(Barjon_Show, &QAction::triggered, this, &MDIForm1::Barjon_Show_Click);
 
   SetScreenFactory(Screen::Baiyo_Form0_3, [](MDIForm1& host) -> ChildScreen* {

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -72,8 +73,77 @@ std::optional<std::string> DecodeCp932(std::string_view bytes) {
   return Convert("UTF-8", "CP932", bytes, nullptr);
 }
 
+namespace {
+
+bool ReadsBack(std::string_view utf8) {
+  std::optional<std::string> bytes = EncodeCp932(utf8);
+  if (!bytes) return false;
+  std::optional<std::string> back = DecodeCp932(*bytes);
+  return back && *back == utf8;
+}
+
+bool IsAscii(std::string_view utf8) {
+  for (char c : utf8) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+struct StoredForm {
+  const char* typed;
+  const char* stored;
+};
+constexpr StoredForm kStoredForms[] = {
+    {"\u301C", "\uFF5E"},  // 〜 WAVE DASH → ～
+    {"\u2212", "\uFF0D"},  // − MINUS SIGN → －
+    {"\u2016", "\u2225"},  // ‖ DOUBLE VERTICAL LINE → ∥
+    {"\u2014", "\u2015"},  // — EM DASH → ―
+    {"\u00A2", "\uFFE0"},  // ¢ → ￠
+    {"\u00A3", "\uFFE1"},  // £ → ￡
+    {"\u00AC", "\uFFE2"},  // ¬ → ￢
+    {"\u00A5", "\uFFE5"},  // ¥ → ￥
+    {"\u203E", "\uFFE3"},  // ‾ OVERLINE → ￣
+};
+
+}  // namespace
+
 bool CanStoreText(std::string_view utf8, std::string* badChar) {
-  return EncodeCp932(utf8, badChar).has_value();
+  // ASCII, backslash and tilde included, always reads back.
+  if (IsAscii(utf8) || ReadsBack(utf8)) return true;
+  if (badChar) {
+    badChar->clear();
+    for (size_t i = 0; i < utf8.size();) {
+      size_t n = std::min(Utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+      std::string_view ch = utf8.substr(i, n);
+      if (!ReadsBack(ch)) {
+        *badChar = std::string(ch);
+        break;
+      }
+      i += n;
+    }
+  }
+  return false;
+}
+
+std::string ToStoredForms(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    bool replaced = false;
+    if (static_cast<unsigned char>(utf8[i]) >= 0x80) {
+      for (const StoredForm& f : kStoredForms) {
+        std::string_view typed(f.typed);
+        if (utf8.substr(i, typed.size()) == typed) {
+          out += f.stored;
+          i += typed.size();
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) out.push_back(utf8[i++]);
+  }
+  return out;
 }
 
 std::string UnstorableTextMessage(std::string_view utf8, std::string_view badChar) {

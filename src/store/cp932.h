@@ -15,8 +15,17 @@ std::optional<std::string> EncodeCp932(std::string_view utf8, std::string* badCh
 // Code page 932 to UTF-8. Nothing when the bytes are not valid code page 932.
 std::optional<std::string> DecodeCp932(std::string_view bytes);
 
-// True when every character of the UTF-8 text can be written to a data file.
+// True when the UTF-8 text, written to a data file, reads back exactly as it
+// is: every character has a code in the code page and that code decodes to the
+// same character. Otherwise `badChar` (if given) receives the first character
+// that does not read back.
 bool CanStoreText(std::string_view utf8, std::string* badChar = nullptr);
+
+// Replaces the characters that the code page keeps under the code of another
+// character by that character, the form they read back as: 〜 → ～, − → －,
+// ‖ → ∥, — → ―, ¢ → ￠, £ → ￡, ¬ → ￢, ¥ → ￥, ‾ → ￣. Applied where a
+// screen takes a text, so the screen shows what will be stored.
+std::string ToStoredForms(std::string_view utf8);
 
 // The message shown when a text cannot be stored, naming the text and the
 // first character that the data files cannot hold.

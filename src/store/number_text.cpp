@@ -3,7 +3,6 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace kelvora {
@@ -144,10 +143,14 @@ bool IsNumber(std::string_view text) { return ParseSingle(text).has_value(); }
 std::string SingleText(float value) {
   if (!std::isfinite(value)) return std::string();
   if (value == 0.0f) return "0";
+  // Like C's %.7G, but never with the user's decimal comma: to_chars always
+  // writes the C locale's form.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(value));
-  std::string s(buf);
-  size_t ePos = s.find('E');
+  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                         std::chars_format::general, 7);
+  std::string s(buf, r.ptr);
+  size_t ePos = s.find('e');
+  if (ePos != std::string::npos) s[ePos] = 'E';
   std::string mantissa = s.substr(0, ePos);
   std::string exponent = ePos == std::string::npos ? std::string() : s.substr(ePos);
   if (mantissa.find('.') != std::string::npos) {
@@ -160,7 +163,7 @@ std::string SingleText(float value) {
 std::string FormatFixed(double value, int decimals) {
   if (!std::isfinite(value)) return std::string();
   double a = std::fabs(value);
-  // printf rounds the exact binary value to nearest, ties to even. A tie at
+  // to_chars rounds the exact binary value to nearest, ties to even. A tie at
   // `decimals` places means a * 2 * 10^decimals is an odd integer, i.e. the
   // value's lowest set bit is 2^-(decimals+1); then round away from zero by
   // printing the next larger double, which lies just above the tie.
@@ -176,8 +179,8 @@ std::string FormatFixed(double value, int decimals) {
     if (e == -(decimals + 1)) a = std::nextafter(a, INFINITY);
   }
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
-  std::string s(buf);
+  auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals);
+  std::string s(buf, r.ptr);
   bool allZero = s.find_first_of("123456789") == std::string::npos;
   if (value < 0 && !allZero) s.insert(s.begin(), '-');
   return s;

@@ -1,6 +1,7 @@
 // A minimal JSON reader for checking the tools' output in tests.
 #pragma once
 
+#include <charconv>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -148,7 +149,7 @@ class JsonParser {
     if (start == p_) throw std::runtime_error("bad JSON value");
     v.kind = Json::Number;
     v.text = s_.substr(start, p_ - start);
-    v.number = std::strtod(v.text.c_str(), nullptr);
+    std::from_chars(v.text.data(), v.text.data() + v.text.size(), v.number);
     return v;
   }
   const std::string& s_;

@@ -186,8 +186,9 @@ TEST_F(DataGridTest, CopiedBlocksPasteBackTheSameShape) {
   ClickCell(g, 1, 1);
   ClickCell(g, 2, 2, Qt::LeftButton, Qt::ShiftModifier);
   Key(Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), "a\tb\rc\td");
-  EXPECT_EQ(grid->LastCopyText, "a\tb\rc\td");
+  // CR LF between rows on the clipboard only.
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "a\tb\r\nc\td");
+  EXPECT_EQ(grid->LastCopyText, "a\tb\r\nc\td");
   ClickCell(g, 5, 2);
   Key(Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(g->Cells().ReadBlock(5, 2, 6, 3), "a\tb\rc\td");

@@ -36,12 +36,19 @@ inline std::string Fixture(const char* name) {
 inline void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
 
 // Sends the characters to whichever widget has the focus, one key at a time,
-// as a user's typing does.
+// as a user's typing does. ASCII characters arrive as their keys; any other
+// character (kana, kanji, 〜 …) arrives as a key event carrying that text, as
+// an input method delivers it.
 inline void Type(const QString& text) {
-  for (QChar ch : text) {
+  for (char32_t cp : text.toUcs4()) {
     QWidget* w = QApplication::focusWidget();
     ASSERT_NE(w, nullptr) << "no widget has the focus";
-    QTest::keyClick(w, ch.toLatin1() ? ch.toLatin1() : 'x');
+    if (cp < 0x80) {
+      QTest::keyClick(w, static_cast<char>(cp));
+    } else {
+      QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUcs4(&cp, 1),
+                          Qt::NoModifier);
+    }
   }
 }
 
