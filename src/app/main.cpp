@@ -56,6 +56,6 @@ int main(int argc, char** argv) {
   kelvora::MDIForm1 window(store, std::filesystem::path(dataDir.toStdString()), dialogs);
   QObject::connect(&window, &kelvora::MDIForm1::Closed, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);
-  window.Startup();
+  if (!window.Startup()) return 1;
   return app.exec();
 }

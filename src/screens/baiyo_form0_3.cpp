@@ -340,7 +340,7 @@ bool Baiyo_Form0_3::ApplyRecord() {
     List1->addItem(Q(name));
     st.BaiyoCurrent = st.BaiyoCount();
   } else {
-    st.BaiyoTable(st.BaiyoCurrent) = rec;
+    st.BaiyoTable.Replace(st.BaiyoCurrent, rec);
     if (QListWidgetItem* item = List1->item(st.BaiyoCurrent - 1)) item->setText(Q(name));
   }
   return true;

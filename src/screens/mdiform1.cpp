@@ -22,6 +22,7 @@
 #include "screens/help_window.h"
 #include "screens/look.h"
 #include "screens/parakekka_form0_1.h"
+#include "screens/recovery_keeper.h"
 #include "screens/twips.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
@@ -60,7 +61,8 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
       store_(store),
       dataDir_(std::move(dataDir)),
       dialogs_(dialogs),
-      runner_(new FitRunner(*this)) {
+      runner_(new FitRunner(*this)),
+      recovery_(new RecoveryKeeper(store, dataDir_, dialogs, this)) {
   setObjectName(QStringLiteral("MDIForm1"));
   setWindowTitle(QStringLiteral("ケルボラ１"));
   setWindowIcon(ProgramIcon());
@@ -154,12 +156,17 @@ void MDIForm1::changeEvent(QEvent* event) {
 
 // --- start-up and shut-down ------------------------------------------------------------
 
-void MDIForm1::Startup() {
+bool MDIForm1::Startup() {
   auto* splash = new frmSplash;
   splash->show();
   QCoreApplication::processEvents();
 
+  if (!recovery_->TakeFolder(splash)) {
+    splash->close();
+    return false;
+  }
   FileMessages messages = LoadDataFiles(store_, dataDir_);
+  recovery_->OfferRestore(splash);
 
   if (QScreen* s = QGuiApplication::primaryScreen()) resize(s->availableGeometry().size());
   showMaximized();
@@ -171,6 +178,8 @@ void MDIForm1::Startup() {
   }
   splash->close();
   ShowFileMessages(messages);
+  recovery_->Start();
+  return true;
 }
 
 void MDIForm1::closeEvent(QCloseEvent* event) {
@@ -194,6 +203,7 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
       }
     }
   }
+  recovery_->Finish();
   closed_ = true;
   event->accept();
   emit Closed();

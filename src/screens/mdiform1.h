@@ -23,6 +23,7 @@ namespace kelvora {
 
 class Dialogs;
 class FitRunner;
+class RecoveryKeeper;
 class hensuu;
 
 class MDIForm1 : public QMainWindow {
@@ -60,9 +61,14 @@ class MDIForm1 : public QMainWindow {
   QAction* const Help_Show;
   QAction* const Barjon_Show;
 
-  // The load handler: splash, LoadDataFiles, the incubation screen at the
-  // top-left corner, splash closed. Shows the main window.
-  void Startup();
+  // The load handler: splash, the folder lock, LoadDataFiles, the offer of a
+  // recovery copy left by an earlier run, the incubation screen at the
+  // top-left corner, splash closed. Shows the main window. False (nothing
+  // loaded, nothing shown) when another running program uses the data folder:
+  // the program ends.
+  bool Startup();
+  // Copies the unsaved tables into the data folder's recovery folder.
+  RecoveryKeeper& Recovery() const { return *recovery_; }
 
   // Replaces how a screen is created (the screens not built yet open a plain
   // window with their caption).
@@ -123,6 +129,7 @@ class MDIForm1 : public QMainWindow {
   Dialogs& dialogs_;
   FitSession session_;
   FitRunner* runner_;
+  RecoveryKeeper* recovery_;
   std::map<Screen, ScreenFactory> factories_;
   std::map<Screen, QPointer<ChildFrame>> open_;
   DeletionDialog deletionDialog_;

@@ -383,7 +383,7 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
   rec.IsManual = false;
   rec.StdTemp = session_.standardTemp;
   if (inPlace) {
-    st.ParaTable(index) = rec;
+    st.ParaTable.Replace(index, rec);
     runner.RecordRewritten(index, rec);
   } else if (st.ParaTable.Append(rec)) {
     runner.RecordRewritten(st.ParaCount(), rec);

@@ -1,6 +1,13 @@
 #include "store/hensuu.h"
 
+#include <atomic>
+
 namespace kelvora {
+
+uint64_t NextTableGeneration() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 std::string TableFullMessage() {
   return "データの件数が上限（32767件）に達しているため、これ以上追加できません。\n"

@@ -3,7 +3,11 @@
 // the whole run; tests make their own.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -19,34 +23,99 @@ constexpr int16_t kMaxRecords = 32767;
 // Shown when an append is refused because the table is full.
 std::string TableFullMessage();
 
+// A number that changes with every change of a table: a table's generation is
+// taken from one counter shared by all tables, so two tables (or two copies of
+// one) with the same generation hold the same records.
+uint64_t NextTableGeneration();
+
 // A record table indexed from 1 to Count(), in file order.
+//
+// Records are shared, never changed in place: copying a table copies only
+// pointers, so a copy can be taken often and handed to another thread while
+// this one goes on changing the table. Every change goes through Append,
+// Replace, Remove or Clear and gives the table a new Generation().
 template <typename R>
 class Table {
+  using Row = std::shared_ptr<const R>;
+
  public:
+  // The records in order, as a read-only sequence.
+  class RowsView {
+   public:
+    class iterator {
+     public:
+      using iterator_category = std::random_access_iterator_tag;
+      using value_type = R;
+      using difference_type = std::ptrdiff_t;
+      using pointer = const R*;
+      using reference = const R&;
+      iterator() = default;
+      explicit iterator(typename std::vector<Row>::const_iterator it) : it_(it) {}
+      const R& operator*() const { return **it_; }
+      const R* operator->() const { return it_->get(); }
+      iterator& operator++() {
+        ++it_;
+        return *this;
+      }
+      iterator operator++(int) { return iterator(it_++); }
+      difference_type operator-(const iterator& o) const { return it_ - o.it_; }
+      bool operator==(const iterator& o) const { return it_ == o.it_; }
+
+     private:
+      typename std::vector<Row>::const_iterator it_;
+    };
+    explicit RowsView(const std::vector<Row>& rows) : rows_(rows) {}
+    size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+    const R& operator[](size_t i) const { return *rows_[i]; }
+    iterator begin() const { return iterator(rows_.begin()); }
+    iterator end() const { return iterator(rows_.end()); }
+
+   private:
+    const std::vector<Row>& rows_;
+  };
+
   int16_t Count() const { return static_cast<int16_t>(rows_.size()); }
   bool Empty() const { return rows_.empty(); }
 
-  R& operator()(int16_t i) { return rows_.at(CheckIndex(i)); }
-  const R& operator()(int16_t i) const { return rows_.at(CheckIndex(i)); }
+  const R& operator()(int16_t i) const { return *rows_.at(CheckIndex(i)); }
 
   // Appends at the end; false (nothing appended) when the table is full.
   bool Append(R record) {
     if (rows_.size() >= static_cast<size_t>(kMaxRecords)) return false;
-    rows_.push_back(std::move(record));
+    rows_.push_back(std::make_shared<const R>(std::move(record)));
+    Changed();
     return true;
   }
+  // Puts `record` in place of record i.
+  void Replace(int16_t i, R record) {
+    rows_.at(CheckIndex(i)) = std::make_shared<const R>(std::move(record));
+    Changed();
+  }
   // Removes record i; the records after it close up, keeping their order.
-  void Remove(int16_t i) { rows_.erase(rows_.begin() + CheckIndex(i)); }
-  void Clear() { rows_.clear(); }
+  void Remove(int16_t i) {
+    rows_.erase(rows_.begin() + CheckIndex(i));
+    Changed();
+  }
+  void Clear() {
+    rows_.clear();
+    Changed();
+  }
 
-  const std::vector<R>& Rows() const { return rows_; }
+  RowsView Rows() const { return RowsView(rows_); }
+
+  // Changes with every change of the records (see NextTableGeneration).
+  uint64_t Generation() const { return generation_; }
 
  private:
   size_t CheckIndex(int16_t i) const {
     if (i < 1 || i > Count()) throw std::out_of_range("record index out of range");
     return static_cast<size_t>(i - 1);
   }
-  std::vector<R> rows_;
+  void Changed() { generation_ = NextTableGeneration(); }
+
+  std::vector<Row> rows_;
+  uint64_t generation_ = NextTableGeneration();
 };
 
 class hensuu {
@@ -84,6 +153,13 @@ class hensuu {
 
   // Empties every table and resets every index (the state before loading).
   void Reset();
+
+  // The generations of the five tables, in file order (Baiyo, Para, Tion,
+  // Suitei, Hojyo): equal arrays mean equal tables.
+  std::array<uint64_t, 5> Generations() const {
+    return {BaiyoTable.Generation(), ParaTable.Generation(), TionTable.Generation(),
+            SuiteiTable.Generation(), HojyoTable.Generation()};
+  }
 };
 
 }  // namespace kelvora
