@@ -296,12 +296,14 @@ TEST(FileSafety, DataFileThatIsALinkIsSavedThroughTheLink) {
   // A killed save beside the target left this.
   const std::string staleName = "baiyo.txt.tmp" + std::to_string(DeadPid()) + ".Ab3dEf9Z";
   WriteBytes(elsewhere / staleName, "partial");
-  WriteBytes(elsewhere / "other.tmp1.Ab3dEf9Z", "not ours to judge");
+  // Outside the data folder only temporary files of the link's target are ours.
+  const std::string otherName = "other.txt.tmp" + std::to_string(DeadPid()) + ".Ab3dEf9Z";
+  WriteBytes(elsewhere / otherName, "not ours to judge");
 
   hensuu store;
   EXPECT_TRUE(LoadDataFiles(store, data).empty());
   EXPECT_FALSE(fs::exists(elsewhere / staleName));
-  EXPECT_TRUE(fs::exists(elsewhere / "other.tmp1.Ab3dEf9Z"));
+  EXPECT_TRUE(fs::exists(elsewhere / otherName));
   EXPECT_TRUE(fs::exists(elsewhere / "para.txt"));  // created through the link
   ASSERT_EQ(store.BaiyoCount(), 1);
   store.BaiyoTable.Append(BaiyoRecord{"後", "", false});
@@ -314,7 +316,7 @@ TEST(FileSafety, DataFileThatIsALinkIsSavedThroughTheLink) {
   EXPECT_EQ(ModeOf(elsewhere / "baiyo.txt"), 0600u);
   EXPECT_FALSE(ReadBytes(elsewhere / "para.txt").empty());
   EXPECT_TRUE(TempFilesIn(data).empty());
-  EXPECT_EQ(TempFilesIn(elsewhere), std::vector<std::string>{"other.tmp1.Ab3dEf9Z"});
+  EXPECT_EQ(TempFilesIn(elsewhere), std::vector<std::string>{otherName});
 }
 
 // ---- the order of system calls of a save -----------------------------------
