@@ -168,12 +168,19 @@ TEST(FileSafety, DamagedFileThatCannotBeCopiedAsideIsNeverSavedOver) {
   const std::string damaged = ParaLine("一", 25) + "\"壊";
   WriteBytes(dir.path() / "ParaData.txt", damaged);
   fs::create_directory(dir.path() / "ParaData.txt.unreadable-s");  // the copy's name is taken
+  // A link planted at the copy's name is not followed.
+  WriteBytes(dir.path() / "victim", "precious");
+  WriteBytes(dir.path() / "Hojyo.txt", "\"壊");
+  fs::create_symlink(dir.path() / "victim", dir.path() / "Hojyo.txt.unreadable-s");
   hensuu store;
   FileMessages m = LoadDataFiles(store, dir.path(), "s");
-  ASSERT_EQ(m.size(), 1u);
+  ASSERT_EQ(m.size(), 2u);
   EXPECT_TRUE(Contains(m[0], "今回は保存しません")) << m[0];
-  EXPECT_EQ(SaveDataFiles(store, dir.path()).size(), 1u);
+  EXPECT_TRUE(Contains(m[1], "今回は保存しません")) << m[1];
+  EXPECT_EQ(ReadBytes(dir.path() / "victim"), "precious");
+  EXPECT_EQ(SaveDataFiles(store, dir.path()).size(), 2u);
   EXPECT_EQ(ReadBytes(dir.path() / "ParaData.txt"), damaged);
+  EXPECT_EQ(ReadBytes(dir.path() / "Hojyo.txt"), "\"壊");
 }
 
 TEST(FileSafety, LastRecordCutAtAnyByteIsMalformed) {
