@@ -150,12 +150,15 @@ void SyncFolder(const fs::path& dir) {
 
 // The writer behind WriteFileAtomically; `mode` is the permission the file
 // gets (nothing: that of the file replaced, or the usual one for a new file).
+// Without `followLinks` a link at `path` is refused rather than written
+// through (copies under a new name must not land elsewhere).
 bool WriteAtomically(const fs::path& path, const std::string& bytes, std::optional<mode_t> mode,
-                     std::string& reason) {
-  fs::path target;
-  if (!ResolveLinks(path, target, reason)) return false;
+                     std::string& reason, bool followLinks = true) {
+  fs::path target = path;
+  if (followLinks && !ResolveLinks(path, target, reason)) return false;
   struct stat old {};
-  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  const bool replacing =
+      (followLinks ? ::stat(target.c_str(), &old) : ::lstat(target.c_str(), &old)) == 0;
   if (replacing && !S_ISREG(old.st_mode)) {
     CheckReadableKind(old, true, reason);
     return false;
@@ -200,12 +203,12 @@ mode_t FileMode(const fs::path& path) {
   return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
 }
 
-// Copies `from` to `to` through a temporary file, replacing `to`; the copy
-// gets the permissions of `from`.
+// Copies `from` to `to` through a temporary file, replacing a file `to` (but
+// not a link); the copy gets the permissions of `from`.
 bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reason) {
   std::string bytes;
   if (!ReadFileWhole(from, bytes, reason)) return false;
-  return WriteAtomically(to, bytes, FileMode(from), reason);
+  return WriteAtomically(to, bytes, FileMode(from), reason, false);
 }
 
 // The process id in the name of a save's temporary file:
@@ -336,7 +339,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
     std::string m = "データファイル「" + path.string() + "」の" + std::to_string(badLine) +
                     "行目を読み込めませんでした（" + badReason + "）。\n" + "それより前の" +
                     std::to_string(usable) + "件のデータを読み込みました。\n";
-    if (WriteAtomically(aside, bytes, FileMode(path), copyReason)) {
+    if (WriteAtomically(aside, bytes, FileMode(path), copyReason, false)) {
       m += "元のファイルは「" + aside.string() + "」として残してあります。";
     } else {
       // No copy of the unread records: the file itself must stay.
