@@ -3,6 +3,7 @@
 // the whole run; tests make their own.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -70,6 +71,9 @@ class Table {
     const R& operator[](size_t i) const { return *rows_[i]; }
     iterator begin() const { return iterator(rows_.begin()); }
     iterator end() const { return iterator(rows_.end()); }
+    bool operator==(const RowsView& o) const {
+      return std::equal(begin(), end(), o.begin(), o.end());
+    }
 
    private:
     const std::vector<Row>& rows_;

@@ -32,15 +32,15 @@ void CheckFieldReference(const std::string& base, bool fertilizer) {
   ASSERT_FALSE(table.empty());
   const Json expected = testing::ParseJson(BenchFile(base + ".expected.json"));
   FitRequest req;
-  req.grid =
+  req.source = FitSource::Field;
+  req.table =
       testing::TableGrid(table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3);
   req.standardTemp = "25";
-  req.fertilizer = fertilizer;
-  req.sampleName = "ほ場";
+  req.isFertilizer = fertilizer;
+  req.name = "ほ場";
   FitSession s;
-  hensuu store;
   RecordingHost host;
-  FitRun run = StartFieldFit(s, store, req, &host);
+  FitRun run = StartFit(s, req, &host);
   ASSERT_EQ(run.outcome, FitOutcome::Completed) << run.message;
   EXPECT_TRUE(host.failures.empty());
   EXPECT_EQ(s.obsCount, expected["observations"].number);
@@ -61,9 +61,8 @@ void CheckFieldReference(const std::string& base, bool fertilizer) {
     EXPECT_EQ(s.sweeps[no], m["sweeps"].number);
   }
   EXPECT_EQ(s.currentModel, expected["best"].number);
-  ASSERT_EQ(store.ParaCount(), 1);
-  EXPECT_EQ(store.ParaTable(1).ModelNo, s.currentModel);
-  EXPECT_EQ(store.ParaTable(1).Aic, s.aic[s.currentModel]);
+  EXPECT_EQ(run.record.ModelNo, s.currentModel);
+  EXPECT_EQ(run.record.Aic, s.aic[s.currentModel]);
 }
 
 TEST(ReferenceTables, FieldSoilYearToTheLastBit) { CheckFieldReference("field-soil-1y", false); }
@@ -79,16 +78,16 @@ TEST(ReferenceTables, FieldFertilizerYearToTheLastBit) {
 void CheckFieldCharts(const std::string& base, bool fertilizer) {
   const std::string table = BenchFile(base + ".tsv");
   FitRequest req;
-  req.grid =
+  req.source = FitSource::Field;
+  req.table =
       testing::TableGrid(table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3);
   req.standardTemp = "25";
-  req.fertilizer = fertilizer;
-  req.sampleName = "ほ場";
+  req.isFertilizer = fertilizer;
+  req.name = "ほ場";
   FitSession s;
-  hensuu store;
   RecordingHost host;
-  ASSERT_EQ(StartFieldFit(s, store, req, &host).outcome, FitOutcome::Completed);
-  const GridTable& g = req.grid;
+  ASSERT_EQ(StartFit(s, req, &host).outcome, FitOutcome::Completed);
+  const GridTable& g = req.table;
   const float ts = 25.0f;
   for (int16_t m : fertilizer ? std::vector<int16_t>{4, 5, 6} : std::vector<int16_t>{1, 2, 3}) {
     SCOPED_TRACE("model " + std::to_string(m));
