@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "kinetics/fit_driver.h"
 #include "store/cp932.h"
 #include "store/data_files.h"
+#include "store/grid_text.h"
 #include "store/hensuu.h"
 #include "test_dir.h"
 
@@ -103,6 +105,25 @@ TEST(Cp932RoundTrip, OtherCharactersThatDoNotReadBackAreRefusedWithTheirName) {
   EXPECT_EQ(bad, "‑");
   EXPECT_EQ(ToStoredForms("土壌😀"), "土壌😀");  // not a known variant: left alone
   EXPECT_NE(UnstorableTextMessage("土壌😀", bad).find("「‑」"), std::string::npos);
+}
+
+TEST(Cp932RoundTrip, FitNamesAreTakenInTheirStoredForm) {
+  // A name typed with 〜 is fitted and stored as ～, as the screens show it;
+  // one that cannot be stored at all stops the fit with the usual message.
+  for (bool field : {false, true}) {
+    FitRequest req;
+    req.grid = field ? GridFromText("年/月/日\t地温(℃)\t無機化量\r2024/05/01\t25\t1", 2, 3)
+                     : GridFromText("培養日数\t20\t25\t30\r7\t1\t1.5\t2", 100, 4);
+    req.standardTemp = "25";
+    req.sampleName = "黒ボク土〜畑";
+    FitSession s;
+    EXPECT_EQ(field ? PrepareFieldFit(s, req) : PrepareLabFit(s, req), std::nullopt);
+    EXPECT_EQ(s.sampleName, "黒ボク土～畑");
+    req.sampleName = "黒ボク土😀";
+    std::optional<std::string> m = field ? PrepareFieldFit(s, req) : PrepareLabFit(s, req);
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(*m, UnstorableTextMessage("黒ボク土😀", "😀"));
+  }
 }
 
 }  // namespace
