@@ -104,45 +104,7 @@ bool ReadInput(const std::string& path, std::string& text, std::ostream& err) {
 // by TAB. A final line break ends the last row.
 std::vector<std::vector<std::string>> ParseTable(std::string text) {
   if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-  std::vector<std::vector<std::string>> rows;
-  std::string line;
-  auto flush = [&](bool force) {
-    if (!force && line.empty()) return;
-    std::vector<std::string> cells;
-    std::string cell;
-    for (char c : line) {
-      if (c == '\t') {
-        cells.push_back(cell);
-        cell.clear();
-      } else {
-        cell.push_back(c);
-      }
-    }
-    cells.push_back(cell);
-    rows.push_back(cells);
-    line.clear();
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      flush(true);
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line.push_back(c);
-    }
-  }
-  flush(false);
-  return rows;
-}
-
-GridTable ToGrid(const std::vector<std::vector<std::string>>& rows, int minRows, int cols) {
-  GridTable g(std::max(minRows, static_cast<int>(rows.size())), cols);
-  for (size_t r = 0; r < rows.size(); ++r) {
-    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c) {
-      g.Cell(static_cast<int>(r), static_cast<int>(c)) = rows[r][c];
-    }
-  }
-  return g;
+  return SplitGridText(text, kSpreadsheetFormat);
 }
 
 std::vector<std::string> SplitComma(const std::string& s) {
@@ -286,7 +248,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     err << "表の行が多すぎます（見出しを含めて100行まで）。\n";
     return 2;
   }
-  request.grid = ToGrid(rows, field ? 2 : 100, cols);
+  request.grid = GridFromRows(rows, field ? 2 : 100, cols);
   request.sampleName = Single(o, "--name");
   request.standardTemp = Single(o, "--std-temp");
   request.fertilizer = o.flags.count("--fertilizer") > 0;
