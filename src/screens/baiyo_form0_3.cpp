@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "screens/dialogs.h"
-#include "screens/mdiform1.h"
 #include "screens/qtext.h"
 #include "screens/twips.h"
 #include "store/cp932.h"
@@ -47,10 +46,10 @@ class Baiyo_Form0_3::Reload {
   Baiyo_Form0_3& screen_;
 };
 
-Baiyo_Form0_3::Baiyo_Form0_3(MDIForm1& host, QWidget* parent)
-    : ChildScreen(host, Screen::Baiyo_Form0_3, parent),
+Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
+    : ChildScreen(context, Screen::Baiyo_Form0_3, parent),
       MenuBar(new QMenuBar(this)),
-      Grid(new DataGrid(host.GetDialogs(), this)),
+      Grid(new DataGrid(context.dialogs, this)),
       MSFlexGrid1(Grid->MSFlexGrid1),
       Text_Edit(Grid->Text_Edit),
       Text3(new CaptionBox(QStringLiteral("① 新規作成"), this)),
@@ -388,7 +387,7 @@ void Baiyo_Form0_3::Command1_Click() {
   Reload reload(*this);
   if (!ApplyRecord()) return;
   Grid->SelectCell(0, 0);
-  FileMessages messages = SaveBaiyoFile(Store(), Host().DataDir());
+  FileMessages messages = SaveBaiyoFile(Store(), Context().dataDir);
   SelectListEntry(Store().BaiyoCurrent - 1);
   if (!messages.empty()) {
     QStringList lines;
@@ -409,7 +408,7 @@ void Baiyo_Form0_3::Command8_Click() {
   Deleting = true;
   List1->ignorePresses = true;
   st.DeleteKind = 3;
-  Host().RunDeletionDialog(this);
+  Context().navigation.RunDeletionDialog(this);
   // The list follows the table, whatever the dialog deleted.
   List1->clear();
   for (const BaiyoRecord& r : st.BaiyoTable.Rows()) List1->addItem(Q(r.SoilName));

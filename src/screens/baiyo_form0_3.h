@@ -38,7 +38,7 @@ class Baiyo_Form0_3 : public ChildScreen {
   };
   using FitHook = std::function<void(Baiyo_Form0_3& screen, const FitRequest& request)>;
 
-  explicit Baiyo_Form0_3(MDIForm1& host, QWidget* parent = nullptr);
+  explicit Baiyo_Form0_3(const ScreenContext& context, QWidget* parent = nullptr);
 
   // Controls.
   QMenuBar* const MenuBar;

@@ -17,7 +17,6 @@
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
-#include "screens/mdiform1.h"
 #include "screens/qtext.h"
 #include "store/cp932.h"
 #include "store/hensuu.h"
@@ -66,8 +65,8 @@ void VerticalTitle::paintEvent(QPaintEvent*) {
   p.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text_);
 }
 
-ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
-    : ChildScreen(host, Screen::ParaKekka_Form0_1, parent),
+ParaKekka_Form0_1::ParaKekka_Form0_1(const ScreenContext& context, QWidget* parent)
+    : ChildScreen(context, Screen::ParaKekka_Form0_1, parent),
       Label1(new QLabel(QStringLiteral("土壌名（肥料名）："), this)),
       Lab_Dojyo(new QLabel(this)),
       Label2(new QLabel(this)),
@@ -88,7 +87,7 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
       Command4(new QPushButton(QStringLiteral("他のパラメータを算出"), this)),
       Command3(new QPushButton(QStringLiteral("印刷"), this)),
       Command2(new QPushButton(QStringLiteral("パラメータ計算結果一覧"), this)),
-      session_(host.Session()) {
+      session_(*context.session) {
   setObjectName(QStringLiteral("ParaKekka_Form0_1"));
   setWindowTitle(ScreenCaption(Screen::ParaKekka_Form0_1));
   for (int f = 1; f <= 3; ++f) {
@@ -365,7 +364,7 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
     return;
   }
   hensuu& st = Store();
-  FitRunner& runner = Host().Runner();
+  FitRunner& runner = *Context().runner;
   const int16_t m = session_.currentModel;
   const int16_t index = runner.RecordIndex();
   // The record this fit appended is rewritten, but only while it is still the
@@ -460,7 +459,7 @@ void ParaKekka_Form0_1::Command1_Click() {
     session_.initialParams[FrameModel(f)] = values[f];
   }
   ShowResultButtons();
-  Host().Runner().Refit(this);
+  Context().runner->Refit(this);
 }
 
 void ParaKekka_Form0_1::Command7_Click() { ShowResultButtons(); }
@@ -468,11 +467,11 @@ void ParaKekka_Form0_1::Command7_Click() { ShowResultButtons(); }
 void ParaKekka_Form0_1::Command6_Click() { CloseScreen(); }
 
 void ParaKekka_Form0_1::Command4_Click() {
-  MDIForm1& host = Host();
+  Navigation& navigation = Context().navigation;
   const Screen data =
       session_.source == FitSource::Field ? Screen::HojyoBaiyo_Form : Screen::Baiyo_Form0_3;
   if (!CloseScreen()) return;
-  host.OpenChildScreen(data);
+  navigation.OpenChildScreen(data);
 }
 
 void ParaKekka_Form0_1::Command3_Click() {
@@ -482,9 +481,9 @@ void ParaKekka_Form0_1::Command3_Click() {
 }
 
 void ParaKekka_Form0_1::Command2_Click() {
-  MDIForm1& host = Host();
+  Navigation& navigation = Context().navigation;
   if (!CloseScreen()) return;
-  host.OpenChildScreen(Screen::ParaAll_Form);
+  navigation.OpenChildScreen(Screen::ParaAll_Form);
 }
 
 bool ParaKekka_Form0_1::QueryClose() {

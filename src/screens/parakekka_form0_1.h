@@ -43,7 +43,7 @@ class ParaKekka_Form0_1 : public ChildScreen {
   Q_OBJECT
 
  public:
-  explicit ParaKekka_Form0_1(MDIForm1& host, QWidget* parent = nullptr);
+  explicit ParaKekka_Form0_1(const ScreenContext& context, QWidget* parent = nullptr);
 
   // Controls (arrays are indexed from 1 as the rows are numbered).
   QLabel* const Label1;               // "土壌名（肥料名）："

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "screens/screen_context.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
 
@@ -18,8 +19,7 @@ SaiKeisan_Form::SaiKeisan_Form(hensuu& store, QWidget* owner)
   setObjectName(QStringLiteral("SaiKeisan_Form"));
   setWindowTitle(QStringLiteral("計算中"));
   setWindowModality(Qt::ApplicationModal);
-  store.WindowCascadeOffset = static_cast<int16_t>(store.WindowCascadeOffset - 500);
-  if (store.WindowCascadeOffset < 0) store.WindowCascadeOffset = 0;
+  TakeCascadeBack(store);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 18, 24, 14);
