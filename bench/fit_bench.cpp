@@ -35,21 +35,7 @@ class QuietHost : public FitHost {
 };
 
 GridTable Grid(const std::string& text, int minRows, int cols) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> cells;
-    std::istringstream cs(line);
-    std::string cell;
-    while (std::getline(cs, cell, '\t')) cells.push_back(cell);
-    rows.push_back(cells);
-  }
-  GridTable g(std::max<int>(minRows, rows.size()), cols);
-  for (size_t r = 0; r < rows.size(); ++r)
-    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c)
-      g.Cell(r, c) = rows[r][c];
-  return g;
+  return GridFromRows(SplitGridText(text, kSpreadsheetFormat), minRows, cols);
 }
 
 std::string ReadFile(const std::string& path) {

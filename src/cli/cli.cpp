@@ -112,45 +112,7 @@ bool ReadInput(const std::string& path, std::string& text, std::ostream& err) {
 // by TAB. A final line break ends the last row.
 std::vector<std::vector<std::string>> ParseTable(std::string text) {
   if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-  std::vector<std::vector<std::string>> rows;
-  std::string line;
-  auto flush = [&](bool force) {
-    if (!force && line.empty()) return;
-    std::vector<std::string> cells;
-    std::string cell;
-    for (char c : line) {
-      if (c == '\t') {
-        cells.push_back(cell);
-        cell.clear();
-      } else {
-        cell.push_back(c);
-      }
-    }
-    cells.push_back(cell);
-    rows.push_back(cells);
-    line.clear();
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      flush(true);
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line.push_back(c);
-    }
-  }
-  flush(false);
-  return rows;
-}
-
-GridTable ToGrid(const std::vector<std::vector<std::string>>& rows, int minRows, int cols) {
-  GridTable g(std::max(minRows, static_cast<int>(rows.size())), cols);
-  for (size_t r = 0; r < rows.size(); ++r) {
-    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c) {
-      g.Cell(static_cast<int>(r), static_cast<int>(c)) = rows[r][c];
-    }
-  }
-  return g;
+  return SplitGridText(text, kSpreadsheetFormat);
 }
 
 std::vector<std::string> SplitComma(const std::string& s) {
@@ -347,7 +309,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     return 2;
   }
   request.source = field ? FitSource::Field : FitSource::Laboratory;
-  request.table = ToGrid(rows, field ? 2 : 100, cols);
+  request.table = GridFromRows(rows, field ? 2 : 100, cols);
   if (!CheckFitTable(request.table, rows.size(), field, o.flags.count("--strict") > 0, err))
     return 2;
   request.name = Single(o, "--name");

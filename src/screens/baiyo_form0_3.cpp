@@ -3,15 +3,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenuBar>
-#include <QStringList>
 #include <QVBoxLayout>
-#include <algorithm>
 
-#include "screens/dialogs.h"
-#include "screens/mdiform1.h"
 #include "screens/qtext.h"
 #include "screens/twips.h"
-#include "store/cp932.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
 
@@ -33,24 +28,10 @@ QPushButton* CaptionButton(QWidget* parent) {
 
 }  // namespace
 
-class Baiyo_Form0_3::Reload {
- public:
-  explicit Reload(Baiyo_Form0_3& screen) : screen_(screen) { screen_.Grid->EditLink = false; }
-  ~Reload() {
-    screen_.Grid->EditLink = true;
-    screen_.Grid->MSFlexGrid1_EnterCell();
-  }
-  Reload(const Reload&) = delete;
-  Reload& operator=(const Reload&) = delete;
-
- private:
-  Baiyo_Form0_3& screen_;
-};
-
-Baiyo_Form0_3::Baiyo_Form0_3(MDIForm1& host, QWidget* parent)
-    : ChildScreen(host, Screen::Baiyo_Form0_3, parent),
+Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
+    : ChildScreen(context, Screen::Baiyo_Form0_3, parent),
       MenuBar(new QMenuBar(this)),
-      Grid(new DataGrid(host.GetDialogs(), this)),
+      Grid(new DataGrid(context.dialogs, this)),
       MSFlexGrid1(Grid->MSFlexGrid1),
       Text_Edit(Grid->Text_Edit),
       Text3(new CaptionBox(QStringLiteral("① 新規作成"), this)),
@@ -77,7 +58,20 @@ Baiyo_Form0_3::Baiyo_Form0_3(MDIForm1& host, QWidget* parent)
       Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
       Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
       Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
-      Command6(new QPushButton(QStringLiteral("終了"), this)) {
+      Command6(new QPushButton(QStringLiteral("終了"), this)),
+      flow_(*this, *Grid, *List1, *Text_Dojyo, Deleting,
+            RecordFlow::Options{
+                .newRecordName = QStringLiteral("新規土壌"),
+                .applyBeforeDeletion = true,
+                .saveSelection = RecordFlow::SaveSelection::FirstCell,
+                .storeEmptyFirstRow = true,
+                .deleteKind = 3,
+                .headerTexts = {QStringLiteral("培養日数"), QStringLiteral("20"),
+                                QStringLiteral("25"), QStringLiteral("30")},
+                .recordModeWidgets = {Command1, Command7, Text3, Command5, Text2, Command8},
+                .newModeWidgets = {Command3, Text4, Command4},
+            },
+            Binding()) {
   setObjectName(QStringLiteral("Baiyo_Form0_3"));
   setWindowTitle(ScreenCaption(Screen::Baiyo_Form0_3));
   BuildLayout();
@@ -92,8 +86,6 @@ Baiyo_Form0_3::Baiyo_Form0_3(MDIForm1& host, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &Baiyo_Form0_3::Command8_Click);
   connect(Command4, &QPushButton::clicked, this, &Baiyo_Form0_3::Command4_Click);
   connect(Command6, &QPushButton::clicked, this, &Baiyo_Form0_3::Command6_Click);
-  List1->onMouseDown = [this] { List1_MouseDown(); };
-  List1->onKeyDown = [this](int key) { return List1_KeyDown(key); };
 
   // The load handler.
   hensuu& st = Store();
@@ -109,8 +101,8 @@ Baiyo_Form0_3::Baiyo_Form0_3(MDIForm1& host, QWidget* parent)
   }
   if (st.BaiyoCount() > 0) {
     if (st.BaiyoCurrent < 1 || st.BaiyoCurrent > st.BaiyoCount()) st.BaiyoCurrent = st.BaiyoCount();
-    for (const BaiyoRecord& r : st.BaiyoTable.Rows()) List1->addItem(Q(r.SoilName));
-    SelectListEntry(st.BaiyoCurrent - 1);
+    flow_.FillList();
+    flow_.SelectListEntry(st.BaiyoCurrent - 1);
     ShowRecord();
   } else {
     st.BaiyoCurrent = 1;
@@ -244,136 +236,49 @@ IncubationTableShape Baiyo_Form0_3::CleanTable() {
   return shape;
 }
 
-void Baiyo_Form0_3::ShowRecord() {
+RecordFlow::Binding Baiyo_Form0_3::Binding() {
   hensuu& st = Store();
-  if (st.BaiyoCount() == 0) return;
-  if (st.BaiyoCurrent < 1 || st.BaiyoCurrent > st.BaiyoCount()) return;
-  const BaiyoRecord& rec = st.BaiyoTable(st.BaiyoCurrent);
-  SelectListEntry(st.BaiyoCurrent - 1);
-  Text_Dojyo->setText(Q(rec.SoilName));
-  Text_Dojyo->setCursorPosition(0);
-  (rec.IsFertilizer ? Option2 : Option1)->setChecked(true);
-  // Nothing of the data set shown before may remain, also when a stored
-  // table is shorter than the grid.
-  MSFlexGrid1->ClearText();
-  Grid->Edit_Select_All_Click();
-  MSFlexGrid1->SetClip(Q(rec.GridText));
-  Grid->SelectCell(1, 1);
-  Text_Edit->setText(MSFlexGrid1->TextMatrix(1, 1));
-  RecordModeButtons();
+  RecordFlow::Binding b;
+  b.count = [&st] { return st.BaiyoCount(); };
+  b.current = &st.BaiyoCurrent;
+  b.name = [&st](int16_t i) { return st.BaiyoTable(i).SoilName; };
+  b.show = [this, &st](int16_t i) {
+    const BaiyoRecord& rec = st.BaiyoTable(i);
+    Text_Dojyo->setText(Q(rec.SoilName));
+    Text_Dojyo->setCursorPosition(0);
+    (rec.IsFertilizer ? Option2 : Option1)->setChecked(true);
+    ShowGridText(*Grid, rec.GridText);
+  };
+  b.blank = [this] {
+    Option1->setChecked(true);
+    MSFlexGrid1->ClearText();
+    Midashi_Color();
+  };
+  b.cleanTable = [this] { CleanTable(); };
+  b.store = [this, &st](int16_t i, const std::string& name, const std::string& gridText) {
+    BaiyoRecord rec{name, gridText, Option2->isChecked()};
+    if (i > st.BaiyoCount()) return st.BaiyoTable.Append(std::move(rec));
+    st.BaiyoTable.Replace(i, std::move(rec));
+    return true;
+  };
+  b.saveFile = [this, &st] { return SaveBaiyoFile(st, Context().dataDir); };
+  return b;
 }
 
-void Baiyo_Form0_3::NewRecord() {
-  Text_Dojyo->clear();
-  Option1->setChecked(true);
-  MSFlexGrid1->ClearText();
-  Midashi_Color();
-  MSFlexGrid1->SetTextMatrix(0, 0, QStringLiteral("培養日数"));
-  MSFlexGrid1->SetTextMatrix(0, 1, QStringLiteral("20"));
-  MSFlexGrid1->SetTextMatrix(0, 2, QStringLiteral("25"));
-  MSFlexGrid1->SetTextMatrix(0, 3, QStringLiteral("30"));
-  MSFlexGrid1->SetTextMatrix(1, 0, QString());
-  Grid->SelectCell(1, 1);
-  Text_Edit->clear();
-  SelectListEntry(-1);
-  NewModeButtons();
-}
-
-bool Baiyo_Form0_3::ApplyRecord() {
-  hensuu& st = Store();
-  // The editor's text goes into its cell; moving the current cell below must
-  // not commit it a second time over the cleaned cell.
-  const bool link = Grid->EditLink;
-  Grid->EditLink = false;
-  struct Restore {
-    DataGrid* grid;
-    bool link;
-    ~Restore() {
-      if (link) {
-        grid->EditLink = true;
-        grid->MSFlexGrid1_EnterCell();
-      }
-    }
-  } restore{Grid, link};
-
-  Grid->CommitEditor();
-  CleanTable();
-
-  const bool isNew = st.BaiyoCurrent > st.BaiyoCount() || st.BaiyoCurrent < 1;
-  // A double quote cannot be kept in the data files: it becomes "＂"; variants
-  // such as 〜 become the form they read back as.
-  std::string name = ToStoredForms(ReplaceQuotes(Text_Dojyo->text().toStdString()));
-  if (isNew && name.empty()) name = "新規土壌";
-  std::string bad;
-  if (!CanStoreText(name, &bad)) {
-    GetDialogs().Message(this, kTitleCaution, Q(UnstorableTextMessage(name, bad)),
-                         Dialogs::Icon::Warning);
-    Text_Dojyo->setFocus();
-    return false;
-  }
-  GridTable cells = MSFlexGrid1->Cells();
-  for (int r = 0; r < cells.Rows(); ++r) {
-    for (int c = 0; c < cells.Cols(); ++c) {
-      std::string& cell = cells.Cell(r, c);
-      cell = ToStoredForms(ReplaceQuotes(cell));
-      if (!CanStoreText(cell, &bad)) {
-        GetDialogs().Message(this, kTitleCaution, Q(UnstorableTextMessage(cell, bad)),
-                             Dialogs::Icon::Warning);
-        Grid->SelectCell(r, c);
-        return false;
-      }
-    }
-  }
-  MSFlexGrid1->SetCells(cells);
-  if (Q(name) != Text_Dojyo->text()) Text_Dojyo->setText(Q(name));
-
-  BaiyoRecord rec;
-  rec.SoilName = name;
-  rec.IsFertilizer = Option2->isChecked();
-  Grid->Edit_Select_All_Click();
-  rec.GridText = MSFlexGrid1->Clip().toStdString();
-  if (isNew) {
-    if (!st.BaiyoTable.Append(rec)) {
-      GetDialogs().Message(this, kTitleCaution, Q(TableFullMessage()), Dialogs::Icon::Warning);
-      return false;
-    }
-    List1->addItem(Q(name));
-    st.BaiyoCurrent = st.BaiyoCount();
-  } else {
-    st.BaiyoTable.Replace(st.BaiyoCurrent, rec);
-    if (QListWidgetItem* item = List1->item(st.BaiyoCurrent - 1)) item->setText(Q(name));
-  }
-  return true;
-}
+void Baiyo_Form0_3::ShowRecord() { flow_.ShowRecord(); }
+void Baiyo_Form0_3::NewRecord() { flow_.NewRecord(); }
+bool Baiyo_Form0_3::ApplyRecord() { return flow_.ApplyRecord(); }
 
 // --- buttons and events ----------------------------------------------------------------
 
-void Baiyo_Form0_3::Command7_Click() {
-  Reload reload(*this);
-  if (!ApplyRecord()) return;
-  Store().BaiyoCurrent = static_cast<int16_t>(Store().BaiyoCount() + 1);
-  NewRecord();
-}
-
-void Baiyo_Form0_3::Command3_Click() {
-  Reload reload(*this);
-  if (ApplyRecord()) ShowRecord();
-}
-
-void Baiyo_Form0_3::Command4_Click() {
-  hensuu& st = Store();
-  // With an empty table the new data set stays on the screen as it is (what
-  // the editor holds included), still to be appended as record 1.
-  if (st.BaiyoCount() == 0) return;
-  Reload reload(*this);
-  st.BaiyoCurrent = st.BaiyoCount();
-  ShowRecord();
-}
+void Baiyo_Form0_3::Command7_Click() { flow_.NewButton(); }
+void Baiyo_Form0_3::Command3_Click() { flow_.ApplyButton(); }
+void Baiyo_Form0_3::Command4_Click() { flow_.CancelButton(); }
 
 void Baiyo_Form0_3::Command5_Click() {
   FitRequest request;
   {
-    Reload reload(*this);
+    RecordFlow::Reload reload(*Grid);
     // What the user typed last takes part in the calculation.
     Grid->CommitEditor();
     request.shape = CleanTable();
@@ -385,136 +290,20 @@ void Baiyo_Form0_3::Command5_Click() {
   if (OnParameterCalculation) OnParameterCalculation(*this, request);
 }
 
-void Baiyo_Form0_3::Command1_Click() {
-  Reload reload(*this);
-  if (!ApplyRecord()) return;
-  Grid->SelectCell(0, 0);
-  FileMessages messages = SaveBaiyoFile(Store(), Host().DataDir());
-  SelectListEntry(Store().BaiyoCurrent - 1);
-  if (!messages.empty()) {
-    QStringList lines;
-    for (const std::string& m : messages) lines << Q(m);
-    GetDialogs().Message(this, kTitleCaution, lines.join(QStringLiteral("\n\n")),
-                         Dialogs::Icon::Warning);
-  }
-}
+void Baiyo_Form0_3::Command1_Click() { flow_.SaveButton(); }
 
 void Baiyo_Form0_3::Command8_Click() {
-  hensuu& st = Store();
-  if (st.BaiyoCount() == 0) {
-    GetDialogs().Message(this, kTitleCaution, QStringLiteral("削除するデータがありません"));
-    return;
-  }
-  Reload reload(*this);
-  if (!ApplyRecord()) return;
-  Deleting = true;
-  List1->ignorePresses = true;
-  st.DeleteKind = 3;
-  Host().RunDeletionDialog(this);
-  // The list follows the table, whatever the dialog deleted.
-  List1->clear();
-  for (const BaiyoRecord& r : st.BaiyoTable.Rows()) List1->addItem(Q(r.SoilName));
-  if (st.BaiyoCount() > 0) {
-    st.BaiyoCurrent = std::clamp<int16_t>(st.BaiyoCurrent, 1, st.BaiyoCount());
-    ShowRecord();
-    SelectListEntry(st.BaiyoCurrent - 1);
-  } else {
-    NewRecord();
-    st.BaiyoCurrent = 1;
-  }
-  Deleting = false;
-  List1->ignorePresses = false;
+  flow_.DeleteButton([this] { Context().navigation.RunDeletionDialog(this); });
 }
 
 void Baiyo_Form0_3::Command6_Click() { CloseScreen(); }
-
-void Baiyo_Form0_3::List1_MouseDown() {
-  if (Deleting) return;
-  hensuu& st = Store();
-  Reload reload(*this);
-  if (!ApplyRecord()) {
-    SelectListEntry(st.BaiyoCurrent - 1);
-    return;
-  }
-  if (List1->selectedItems().isEmpty()) SelectListEntry(List1->count() - 1);
-  const QList<QListWidgetItem*> selected = List1->selectedItems();
-  if (selected.isEmpty()) return;
-  st.BaiyoCurrent = static_cast<int16_t>(List1->row(selected.front()) + 1);
-  ShowRecord();
-}
-
-bool Baiyo_Form0_3::List1_KeyDown(int key) {
-  hensuu& st = Store();
-  switch (key) {
-    case Qt::Key_Up:
-      if (st.BaiyoCurrent > 1) {
-        Reload reload(*this);
-        if (ApplyRecord()) {
-          --st.BaiyoCurrent;
-          ShowRecord();
-        }
-      }
-      return true;
-    case Qt::Key_Down:
-      if (st.BaiyoCurrent < st.BaiyoCount()) {
-        Reload reload(*this);
-        if (ApplyRecord()) {
-          ++st.BaiyoCurrent;
-          ShowRecord();
-        }
-      }
-      return true;
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-      // The list's selection always names the data set on the screen.
-      return true;
-    default:
-      return false;
-  }
-}
+void Baiyo_Form0_3::List1_MouseDown() { flow_.ListMouseDown(); }
+bool Baiyo_Form0_3::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
 
 bool Baiyo_Form0_3::QueryClose() {
-  if (!ApplyRecord()) return false;
+  if (!flow_.Close()) return false;
   TakeCascadeBack();
   return true;
-}
-
-void Baiyo_Form0_3::SelectListEntry(int index) {
-  if (index >= 0 && index < List1->count()) {
-    List1->setCurrentRow(index);
-    List1->scrollToItem(List1->item(index));
-  } else {
-    List1->clearSelection();
-    List1->setCurrentRow(-1);
-  }
-}
-
-void Baiyo_Form0_3::RecordModeButtons() {
-  newMode_ = false;
-  for (QWidget* w : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command7),
-                     static_cast<QWidget*>(Text3), static_cast<QWidget*>(Command5),
-                     static_cast<QWidget*>(Text2), static_cast<QWidget*>(Command8)}) {
-    w->setVisible(true);
-  }
-  for (QWidget* w : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text4),
-                     static_cast<QWidget*>(Command4)}) {
-    w->setVisible(false);
-  }
-}
-
-void Baiyo_Form0_3::NewModeButtons() {
-  newMode_ = true;
-  for (QWidget* w : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command7),
-                     static_cast<QWidget*>(Text3), static_cast<QWidget*>(Command5),
-                     static_cast<QWidget*>(Text2), static_cast<QWidget*>(Command8)}) {
-    w->setVisible(false);
-  }
-  for (QWidget* w : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text4),
-                     static_cast<QWidget*>(Command4)}) {
-    w->setVisible(true);
-  }
 }
 
 }  // namespace kelvora

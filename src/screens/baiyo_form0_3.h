@@ -16,6 +16,7 @@
 #include "screens/child_screen.h"
 #include "screens/controls.h"
 #include "screens/data_grid.h"
+#include "screens/record_flow.h"
 #include "store/grid_text.h"
 
 class QMenuBar;
@@ -34,7 +35,7 @@ class Baiyo_Form0_3 : public ChildScreen {
   using FitRequest = ::kelvora::FitRequest;
   using FitHook = std::function<void(Baiyo_Form0_3& screen, const FitRequest& request)>;
 
-  explicit Baiyo_Form0_3(MDIForm1& host, QWidget* parent = nullptr);
+  explicit Baiyo_Form0_3(const ScreenContext& context, QWidget* parent = nullptr);
 
   // Controls.
   QMenuBar* const MenuBar;
@@ -99,18 +100,13 @@ class Baiyo_Form0_3 : public ChildScreen {
   bool QueryClose() override;
 
   // True in new mode (a data set that is not stored yet is on the screen).
-  bool NewMode() const { return newMode_; }
+  bool NewMode() const { return flow_.NewMode(); }
 
  private:
   void BuildLayout();
-  void RecordModeButtons();
-  void NewModeButtons();
-  void SelectListEntry(int index);
-  // Turns EditLink off for the life of the guard, then on again and runs the
-  // enter-cell step.
-  class Reload;
+  RecordFlow::Binding Binding();
 
-  bool newMode_ = false;
+  RecordFlow flow_;
 };
 
 }  // namespace kelvora

@@ -11,7 +11,6 @@
 #include "screens/barjon.h"
 #include "screens/help_window.h"
 #include "screens/look.h"
-#include "screens/mdiform1.h"
 #include "screens/twips.h"
 #include "store/hensuu.h"
 
@@ -35,8 +34,8 @@ QString ScreenCaption(Screen screen) {
   return QString();
 }
 
-ChildScreen::ChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
-    : QWidget(parent), host_(host), kind_(kind) {
+ChildScreen::ChildScreen(const ScreenContext& context, Screen kind, QWidget* parent)
+    : QWidget(parent), context_(context), kind_(kind) {
   setWindowTitle(ScreenCaption(kind));
   // F1 opens the help at this screen's chapter while the focus is anywhere
   // on the screen; the "ヘルプ" menu shows the same action.
@@ -47,9 +46,6 @@ ChildScreen::ChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
   addAction(helpAction_);
   connect(helpAction_, &QAction::triggered, this, [this] { ShowHelp(this, HelpChapter(kind_)); });
 }
-
-hensuu& ChildScreen::Store() const { return host_.Store(); }
-Dialogs& ChildScreen::GetDialogs() const { return host_.GetDialogs(); }
 
 bool ChildScreen::QueryClose() {
   TakeCascadeBack();
@@ -63,11 +59,7 @@ bool ChildScreen::CloseScreen() {
   return true;
 }
 
-void ChildScreen::TakeCascadeBack() {
-  hensuu& st = Store();
-  st.WindowCascadeOffset = static_cast<int16_t>(st.WindowCascadeOffset - 500);
-  if (st.WindowCascadeOffset < 0) st.WindowCascadeOffset = 0;
-}
+void ChildScreen::TakeCascadeBack() { kelvora::TakeCascadeBack(Store()); }
 
 QMenu* ChildScreen::MakeHelpMenu() {
   auto* menu = new QMenu(QStringLiteral("ヘルプ"), this);
@@ -95,8 +87,8 @@ void ChildFrame::closeEvent(QCloseEvent* event) {
   QMdiSubWindow::closeEvent(event);
 }
 
-PlainChildScreen::PlainChildScreen(MDIForm1& host, Screen kind, QWidget* parent)
-    : ChildScreen(host, kind, parent) {
+PlainChildScreen::PlainChildScreen(const ScreenContext& context, Screen kind, QWidget* parent)
+    : ChildScreen(context, kind, parent) {
   // The parameter screens have no menus; the data and estimation screens
   // carry "ヘルプ".
   QMenuBar* bar = nullptr;

@@ -5,24 +5,12 @@
 #include <QMdiSubWindow>
 #include <QWidget>
 
+#include "screens/screen_context.h"
+
 class QAction;
 class QMenu;
 
 namespace kelvora {
-
-class MDIForm1;
-class Dialogs;
-class hensuu;
-
-// The child screens the main window knows. Each exists at most once.
-enum class Screen {
-  Baiyo_Form0_3,      // "培養結果記入"
-  HojyoBaiyo_Form,    // "ほ場埋め込みによる培養"
-  ParaAll_Form,       // "パラメータ一覧"
-  Ondo_Form,          // "地温入力"
-  Suitei_Form,        // "窒素無機化の推定"
-  ParaKekka_Form0_1,  // "パラメータ計算結果"
-};
 
 // Window caption of a screen.
 QString ScreenCaption(Screen screen);
@@ -31,12 +19,12 @@ class ChildScreen : public QWidget {
   Q_OBJECT
 
  public:
-  ChildScreen(MDIForm1& host, Screen kind, QWidget* parent = nullptr);
+  ChildScreen(const ScreenContext& context, Screen kind, QWidget* parent = nullptr);
 
   Screen Kind() const { return kind_; }
-  MDIForm1& Host() const { return host_; }
-  hensuu& Store() const;
-  Dialogs& GetDialogs() const;
+  const ScreenContext& Context() const { return context_; }
+  hensuu& Store() const { return context_.store; }
+  Dialogs& GetDialogs() const { return context_.dialogs; }
 
   // The screen's close handler, run whenever the screen closes (its own
   // "終了", its close box, another screen closing it, or the main window
@@ -56,7 +44,7 @@ class ChildScreen : public QWidget {
   QMenu* MakeHelpMenu();
 
  private:
-  MDIForm1& host_;
+  ScreenContext context_;
   Screen kind_;
   QAction* helpAction_ = nullptr;  // "ヘルプの表示", F1
 };
@@ -85,7 +73,7 @@ class PlainChildScreen : public ChildScreen {
   Q_OBJECT
 
  public:
-  PlainChildScreen(MDIForm1& host, Screen kind, QWidget* parent = nullptr);
+  PlainChildScreen(const ScreenContext& context, Screen kind, QWidget* parent = nullptr);
 };
 
 }  // namespace kelvora

@@ -72,11 +72,7 @@ class FlexGrid : public QAbstractScrollArea {
   QColor CellBackColor() const;
   void SetCellBackColor(const QColor& color);
 
-  // Position and size of the current cell in the viewport, in pixels.
-  int CellLeft() const { return CellRect(row_, col_).left(); }
-  int CellTop() const { return CellRect(row_, col_).top(); }
-  int CellWidth() const { return CellRect(row_, col_).width(); }
-  int CellHeight() const { return CellRect(row_, col_).height(); }
+  // Position and size of a cell in the viewport, in pixels.
   QRect CellRect(int row, int col) const;
 
   // The cell under the mouse pointer at the last mouse event; -1 outside.
@@ -90,7 +86,6 @@ class FlexGrid : public QAbstractScrollArea {
   void SetColWidth(int col, int twips);
   Qt::Alignment ColAlignment(int col) const;
   void SetColAlignment(int col, Qt::Alignment alignment);
-  int RowHeightPixels() const { return rowHeight_; }
 
   // The texts of every cell at once (same size as the grid).
   const GridTable& Cells() const { return table_; }

@@ -98,20 +98,22 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   connect(f1, &QShortcut::activated, this, [this] { ShowHelp(this, kMainHelpChapter); });
   connect(Barjon_Show, &QAction::triggered, this, &MDIForm1::Barjon_Show_Click);
 
-  SetScreenFactory(Screen::Baiyo_Form0_3, [](MDIForm1& host) -> ChildScreen* {
-    auto* screen = new Baiyo_Form0_3(host);
-    screen->OnParameterCalculation = host.BaiyoFitHook();
+  SetScreenFactory(Screen::Baiyo_Form0_3, [this](const ScreenContext& context) -> ChildScreen* {
+    auto* screen = new Baiyo_Form0_3(context);
+    screen->OnParameterCalculation = baiyoFitHook_;
     return screen;
   });
-  SetScreenFactory(Screen::ParaKekka_Form0_1,
-                   [](MDIForm1& host) -> ChildScreen* { return new ParaKekka_Form0_1(host); });
+  SetScreenFactory(Screen::ParaKekka_Form0_1, [](const ScreenContext& context) -> ChildScreen* {
+    return new ParaKekka_Form0_1(context);
+  });
   SetBaiyoFitHook([this](Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request) {
     runner_->StartLabFit(screen, request);
   });
   for (Screen s :
        {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
-    SetScreenFactory(s,
-                     [s](MDIForm1& host) -> ChildScreen* { return new PlainChildScreen(host, s); });
+    SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
+      return new PlainChildScreen(context, s);
+    });
   }
 }
 
@@ -218,6 +220,10 @@ void MDIForm1::ShowFileMessages(const std::vector<std::string>& messages) {
 
 // --- child screens ------------------------------------------------------------------------
 
+ScreenContext MDIForm1::Context() {
+  return ScreenContext{store_, dialogs_, dataDir_, *this, runner_, &session_};
+}
+
 void MDIForm1::SetScreenFactory(Screen screen, ScreenFactory factory) {
   factories_[screen] = std::move(factory);
 }
@@ -249,7 +255,7 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
   if (ChildFrame* frame = FrameOf(screen)) return frame;
   auto it = factories_.find(screen);
   if (it == factories_.end() || !it->second) return nullptr;
-  ChildScreen* widget = it->second(*this);
+  ChildScreen* widget = it->second(Context());
   if (!widget) return nullptr;
   auto* frame = new ChildFrame(widget);
   MdiArea->addSubWindow(frame);
@@ -257,11 +263,6 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
   open_[screen] = frame;
   connect(frame, &ChildFrame::Closed, this, [this](Screen s) { open_.erase(s); });
   return frame;
-}
-
-void MDIForm1::CascadeStep() {
-  store_.WindowCascadeOffset = static_cast<int16_t>(store_.WindowCascadeOffset + 500);
-  if (store_.WindowCascadeOffset == 3000) store_.WindowCascadeOffset = 0;
 }
 
 void MDIForm1::PlaceScreen(ChildFrame* frame, int offsetTwips) {
@@ -279,9 +280,9 @@ ChildScreen* MDIForm1::OpenChildScreen(Screen screen, CascadeOrder order, QSize 
   ChildFrame* frame = nullptr;
   if (order == CascadeOrder::LoadFirst) {
     frame = LoadScreen(screen);
-    CascadeStep();
+    StepCascadeForward(store_);
   } else {
-    CascadeStep();
+    StepCascadeForward(store_);
     frame = LoadScreen(screen);
   }
   if (!frame) return nullptr;

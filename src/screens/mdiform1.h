@@ -26,16 +26,14 @@ class FitRunner;
 class RecoveryKeeper;
 class hensuu;
 
-class MDIForm1 : public QMainWindow {
+class MDIForm1 : public QMainWindow, public Navigation {
   Q_OBJECT
 
  public:
   // Creates the screen's widget (its load handler runs in its constructor).
-  using ScreenFactory = std::function<ChildScreen*(MDIForm1& host)>;
+  using ScreenFactory = std::function<ChildScreen*(const ScreenContext& context)>;
   // Runs the deletion dialog for Store().DeleteKind, modally over `owner`.
   using DeletionDialog = std::function<void(QWidget* owner)>;
-  // Whether a screen is loaded before or after the cascade step.
-  enum class CascadeOrder { LoadFirst, StepFirst };
 
   MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs,
            QWidget* parent = nullptr);
@@ -47,6 +45,8 @@ class MDIForm1 : public QMainWindow {
   FitRunner& Runner() const { return *runner_; }
   const std::filesystem::path& DataDir() const { return dataDir_; }
   Dialogs& GetDialogs() const { return dialogs_; }
+  // What the screens are built with: the above and this window's navigation.
+  ScreenContext Context();
 
   // Controls.
   QMdiArea* const MdiArea;
@@ -75,26 +75,18 @@ class MDIForm1 : public QMainWindow {
   void SetScreenFactory(Screen screen, ScreenFactory factory);
   void SetDeletionDialog(DeletionDialog dialog) { deletionDialog_ = std::move(dialog); }
   // Runs the deletion dialog; false when there is none yet.
-  bool RunDeletionDialog(QWidget* owner);
+  bool RunDeletionDialog(QWidget* owner) override;
   // Handed to every incubation screen for "⑦ パラメータ算出" (also to the
   // one open now).
   void SetBaiyoFitHook(Baiyo_Form0_3::FitHook hook);
   const Baiyo_Form0_3::FitHook& BaiyoFitHook() const { return baiyoFitHook_; }
 
-  // The cascade step: WindowCascadeOffset + 500 (3000 becomes 0); the screen
-  // is loaded if it is not open, placed at the offset and shown in front.
-  // `sizeTwips`, when valid, sets the window's width and height.
+  // Navigation.
   ChildScreen* OpenChildScreen(Screen screen, CascadeOrder order = CascadeOrder::LoadFirst,
-                               QSize sizeTwips = QSize());
-  // The open screen, or nullptr.
-  ChildScreen* FindScreen(Screen screen) const;
-  template <typename T>
-  T* Find(Screen screen) const {
-    return qobject_cast<T*>(FindScreen(screen));
-  }
+                               QSize sizeTwips = QSize()) override;
+  ChildScreen* FindScreen(Screen screen) const override;
+  bool CloseChildScreen(Screen screen) override;
   ChildFrame* FrameOf(Screen screen) const;
-  // Closes an open screen (its close handler runs). False when it stayed.
-  bool CloseChildScreen(Screen screen);
   // Closes every open screen; false when one of them stayed open.
   bool CloseAllChildScreens();
 
@@ -120,7 +112,6 @@ class MDIForm1 : public QMainWindow {
   ChildFrame* LoadScreen(Screen screen);
   void PlaceScreen(ChildFrame* frame, int offsetTwips);
   void ShowScreen(ChildFrame* frame);
-  void CascadeStep();
   void LayoutPicture1();
   void ShowFileMessages(const std::vector<std::string>& messages);
 

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLegendMarker>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -17,7 +16,6 @@
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
-#include "screens/mdiform1.h"
 #include "screens/qtext.h"
 #include "store/cp932.h"
 #include "store/hensuu.h"
@@ -27,21 +25,11 @@ namespace kelvora {
 
 namespace {
 
-// Decimals of the number pattern a parameter is shown with.
-int Decimals(const std::string& name, int16_t model) {
-  if (name.rfind("Ea", 0) == 0) return 0;                  // "0"
-  if (name.rfind("k", 0) == 0) return model == 6 ? 4 : 5;  // "0.0000" / "0.00000"
-  return 2;                                                // "0.00"
-}
-
-// The values shown for a model: for the Gaussian model the five SigmoidFert
-// values and its own sigma.
+// The values a frame shows for a model: its parameters in the slots of the
+// ParaRecord the fit stores for it.
 std::vector<float> ShownValues(const FitSession& s, int16_t model) {
-  if (model != 6) return s.params[model];
-  std::vector<float> v = s.params[5];
-  v.resize(5, 0.0f);
-  v.push_back(s.params[6].empty() ? 0.0f : s.params[6][0]);
-  return v;
+  const ParaRecord rec = MakeParaRecord(s, model);
+  return std::vector<float>(rec.Param.begin(), rec.Param.begin() + RecordParamCount(model));
 }
 
 void PaintCaptionRed(QCheckBox* box) {
@@ -52,29 +40,17 @@ void PaintCaptionRed(QCheckBox* box) {
 
 }  // namespace
 
-VerticalTitle::VerticalTitle(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {}
-
-QSize VerticalTitle::sizeHint() const {
-  QFontMetrics fm(font());
-  return QSize(fm.height() + 6, fm.horizontalAdvance(text_) + 12);
-}
-
-void VerticalTitle::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.translate(0, height());
-  p.rotate(-90);
-  p.drawText(QRect(0, 0, height(), width()), Qt::AlignCenter, text_);
-}
-
-ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
-    : ChildScreen(host, Screen::ParaKekka_Form0_1, parent),
+ParaKekka_Form0_1::ParaKekka_Form0_1(const ScreenContext& context, QWidget* parent)
+    : ChildScreen(context, Screen::ParaKekka_Form0_1, parent),
       Label1(new QLabel(QStringLiteral("土壌名（肥料名）："), this)),
       Lab_Dojyo(new QLabel(this)),
-      Label2(new QLabel(this)),
-      Label4(new QLabel(this)),
-      Label5(new QLabel(this)),
-      Label6(new QLabel(this)),
-      Label7(new QLabel(this)),
+      Frame{nullptr, new ModelFrame(4, 2, true, this), new ModelFrame(7, 2, true, this),
+            new ModelFrame(7, 2, true, this)},
+      Label2(Frame[1]->Formula(1)),
+      Label4(Frame[2]->Formula(1)),
+      Label5(Frame[2]->Formula(2)),
+      Label6(Frame[3]->Formula(1)),
+      Label7(Frame[3]->Formula(2)),
       MSChart1(new QChartView(new QChart, this)),
       Picture2(new VerticalTitle(QStringLiteral("窒素無機化量　 (mg/100g)"), this)),
       Label8(new QLabel(
@@ -88,27 +64,31 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
       Command4(new QPushButton(QStringLiteral("他のパラメータを算出"), this)),
       Command3(new QPushButton(QStringLiteral("印刷"), this)),
       Command2(new QPushButton(QStringLiteral("パラメータ計算結果一覧"), this)),
-      session_(host.Session()) {
+      session_(*context.session) {
   setObjectName(QStringLiteral("ParaKekka_Form0_1"));
   setWindowTitle(ScreenCaption(Screen::ParaKekka_Form0_1));
   for (int f = 1; f <= 3; ++f) {
-    Frame[f] = new QGroupBox(this);
     Frame[f]->setObjectName(QStringLiteral("Frame%1").arg(f));
+    Frame[f]->AddRow(QStringLiteral("AIC"));
+    Frame[f]->AddRow(QStringLiteral("残差平方和"));
     Check[f] = new QCheckBox(QStringLiteral("最適なモデル"), Frame[f]);
     Check[f]->setObjectName(QStringLiteral("Check%1").arg(f));
+    Frame[f]->AddFooter(Check[f]);
   }
-  auto makeRow = [](QGroupBox* frame, QLabel*& name, QLineEdit*& box) {
-    name = new QLabel(frame);
-    box = new QLineEdit(frame);
-    box->setReadOnly(true);
-    box->setAlignment(Qt::AlignRight);
-  };
-  for (int r = 1; r <= 6; ++r) makeRow(Frame[1], Lal_TanPara[r], Text_TanPara[r]);
-  for (int r = 1; r <= 9; ++r) makeRow(Frame[2], Lal_HeiPara[r], Text_HeiPara[r]);
-  for (int r = 1; r <= 9; ++r) makeRow(Frame[3], Lal_YuuPara[r], Text_YuuPara[r]);
+  for (int r = 1; r <= 6; ++r) {
+    Text_TanPara[r] = Frame[1]->Box(r);
+    Lal_TanPara[r] = Frame[1]->Name(r);
+  }
+  for (int r = 1; r <= 9; ++r) {
+    Text_HeiPara[r] = Frame[2]->Box(r);
+    Lal_HeiPara[r] = Frame[2]->Name(r);
+    Text_YuuPara[r] = Frame[3]->Box(r);
+    Lal_YuuPara[r] = Frame[3]->Name(r);
+  }
   for (int i = 1; i <= 18; ++i) {
-    QWidget* owner = i <= 4 ? Frame[1] : i <= 11 ? Frame[2] : Frame[3];
-    Label3[i] = new QLabel(owner);
+    Label3[i] = i <= 4    ? Frame[1]->Unit(i)
+                : i <= 11 ? Frame[2]->Unit(i - 4)
+                          : Frame[3]->Unit(i - 11);
   }
   BuildLayout();
 
@@ -125,14 +105,10 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
 
   // Loading: the frames, the best model checked and red, the chart.
   FillFrames();
-  const QString best = Q(session_.bestModelName);
+  // The fit leaves the model it chose current.
   int bestFrame = 0;
-  if (session_.material == MaterialKind::Soil) {
-    bestFrame = best == QStringLiteral("単純型") ? 1 : best == QStringLiteral("単純並行型") ? 2 : 3;
-  } else {
-    for (int f = 1; f <= 3; ++f) {
-      if (best == Q(ModelName(FrameModel(f)))) bestFrame = f;
-    }
+  for (int f = 1; f <= 3; ++f) {
+    if (FrameModel(f) == session_.currentModel) bestFrame = f;
   }
   for (int f = 1; f <= 3; ++f) Check[f]->setChecked(f == bestFrame);
   if (bestFrame) PaintCaptionRed(Check[bestFrame]);
@@ -145,18 +121,7 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(MDIForm1& host, QWidget* parent)
 }
 
 int16_t ParaKekka_Form0_1::FrameModel(int frame) const {
-  return static_cast<int16_t>(session_.material == MaterialKind::Soil ? frame : frame + 3);
-}
-
-QLineEdit* ParaKekka_Form0_1::Box(int frame, int row) const {
-  return frame == 1 ? Text_TanPara[row] : frame == 2 ? Text_HeiPara[row] : Text_YuuPara[row];
-}
-QLabel* ParaKekka_Form0_1::Name(int frame, int row) const {
-  return frame == 1 ? Lal_TanPara[row] : frame == 2 ? Lal_HeiPara[row] : Lal_YuuPara[row];
-}
-QLabel* ParaKekka_Form0_1::Unit(int frame, int row) const {
-  if (row > ParamRows(frame)) return nullptr;
-  return Label3[(frame == 1 ? 0 : frame == 2 ? 4 : 11) + row];
+  return MaterialModels(session_.material)[frame - 1];
 }
 
 QChart* ParaKekka_Form0_1::Chart() const { return MSChart1->chart(); }
@@ -169,29 +134,8 @@ void ParaKekka_Form0_1::BuildLayout() {
   nameRow->addWidget(Label1);
   nameRow->addWidget(Lab_Dojyo, 1);
 
-  const QLabel* formulas[4][2] = {{}, {Label2, nullptr}, {Label4, Label5}, {Label6, Label7}};
   const int boxWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("00000000.00")) + 12;
-  for (int f = 1; f <= 3; ++f) {
-    auto* grid = new QGridLayout(Frame[f]);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(3);
-    int row = 0;
-    for (const QLabel* l : formulas[f]) {
-      if (!l) continue;
-      grid->addWidget(const_cast<QLabel*>(l), row++, 0, 1, 3);
-    }
-    if (f == 1) grid->addWidget(new QLabel(Frame[f]), row++, 0, 1, 3);  // keeps the rows level
-    for (int r = 1; r <= Rows(f); ++r) {
-      Box(f, r)->setFixedWidth(boxWidth);
-      grid->addWidget(Name(f, r), row, 0);
-      grid->addWidget(Box(f, r), row, 1);
-      if (QLabel* u = Unit(f, r)) grid->addWidget(u, row, 2);
-      ++row;
-    }
-    grid->setRowStretch(row++, 1);
-    grid->addWidget(Check[f], row, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
-  }
+  for (int f = 1; f <= 3; ++f) Frame[f]->SetBoxWidth(boxWidth);
 
   Chart()->legend()->setVisible(true);
   Chart()->legend()->setAlignment(Qt::AlignBottom);
@@ -247,36 +191,10 @@ void ParaKekka_Form0_1::BuildLayout() {
 void ParaKekka_Form0_1::FillFrames() {
   for (int f = 1; f <= 3; ++f) {
     const int16_t m = FrameModel(f);
-    Frame[f]->setTitle(Q(ModelName(m)));
-    QLabel* line1 = f == 1 ? Label2 : f == 2 ? Label4 : Label6;
-    QLabel* line2 = f == 1 ? nullptr : f == 2 ? Label5 : Label7;
-    line1->setText(Q(FormulaResultsLine1(m)));
-    if (line2) line2->setText(Q(FormulaResultsLine2(m)));
-    const std::vector<std::string>& names = ParamNames(m);
-    const std::vector<std::string>& units = ParamUnits(m);
-    const std::vector<float> values = ShownValues(session_, m);
-    const int n = static_cast<int>(names.size());
-    for (int r = 1; r <= ParamRows(f); ++r) {
-      QLineEdit* box = Box(f, r);
-      box->setReadOnly(true);
-      if (r <= n) {
-        Name(f, r)->setText(Q(names[r - 1]));
-        Unit(f, r)->setText(Q(units[r - 1]));
-        box->setText(r <= static_cast<int>(values.size())
-                         ? Q(FormatFixed(values[r - 1], Decimals(names[r - 1], m)))
-                         : QString());
-        box->show();
-      } else {
-        Name(f, r)->clear();
-        Unit(f, r)->clear();
-        box->clear();
-        box->hide();
-      }
-    }
-    const int aicRow = ParamRows(f) + 1;
-    Name(f, aicRow)->setText(QStringLiteral("AIC"));
+    Frame[f]->SetModel(m, ModelTexts::Results);
+    Frame[f]->SetValues(ShownValues(session_, m));
+    const int aicRow = Frame[f]->ParamRows() + 1;
     Box(f, aicRow)->setText(Q(FormatFixed(session_.aic[m], 2)));
-    Name(f, aicRow + 1)->setText(QStringLiteral("残差平方和"));
     Box(f, aicRow + 1)->setText(Q(FormatFixed(session_.rss[m], 2)));
     Frame[f]->show();
   }
@@ -286,27 +204,16 @@ void ParaKekka_Form0_1::DrawFitChart() {
   QChart* chart = Chart();
   const int16_t m = session_.currentModel;
   if (IsValidModel(m)) chart->setTitle(Q(ModelName(m)));
-  chart->removeAllSeries();
-  for (QAbstractAxis* axis : chart->axes()) {
-    chart->removeAxis(axis);
-    delete axis;
-  }
-  auto* calc = new QScatterSeries;
-  calc->setName(QStringLiteral("計算値"));
-  calc->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-  calc->setMarkerSize(7);
-  calc->setColor(QColor(30, 90, 200));
-  calc->setBorderColor(QColor(30, 90, 200));
+  ClearChart(chart);
+  QScatterSeries* calc = MakeMarkerSeries(
+      QStringLiteral("計算値"), {QScatterSeries::MarkerShapeCircle, 7, QColor(30, 90, 200)});
   // The analysed markers are half as large again and hollow, so a calculated
   // point on top of one stays visible.
-  auto* observed = new QScatterSeries;
-  observed->setName(QStringLiteral("分析値"));
-  observed->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-  observed->setMarkerSize(10.5);
-  observed->setBrush(Qt::NoBrush);
-  observed->setPen(QPen(QColor(200, 60, 30), 1.6));
+  QScatterSeries* observed = MakeMarkerSeries(
+      QStringLiteral("分析値"),
+      {QScatterSeries::MarkerShapeRectangle, 10.5, QColor(200, 60, 30), true, 1.6});
 
-  double maxX = 0, minY = 0, maxY = 0;
+  AxisSpan xs, ys;
   for (const ChartRow& row : session_.chartTable) {
     std::optional<double> obs;
     if (const auto* text = std::get_if<std::string>(&row.observed)) obs = ParseDouble(*text);
@@ -316,27 +223,14 @@ void ParaKekka_Form0_1::DrawFitChart() {
     const double x = row.adjTime->value;
     calc->append(x, row.calc->value);
     observed->append(row.adjTime2 ? row.adjTime2->value : x, *obs);
-    maxX = std::max(maxX, x);
-    minY = std::min({minY, row.calc->value, *obs});
-    maxY = std::max({maxY, row.calc->value, *obs});
+    xs.max = std::max(xs.max, x);
+    ys.Include(row.calc->value);
+    ys.Include(*obs);
   }
   chart->addSeries(calc);
   chart->addSeries(observed);
-  auto* axisX = new QValueAxis;
-  axisX->setTitleText(QStringLiteral("変換日数"));
-  axisX->setLabelFormat(QStringLiteral("%g"));
-  axisX->setRange(0, maxX > 0 ? maxX * 1.05 : 1);
-  axisX->applyNiceNumbers();
-  auto* axisY = new QValueAxis;
-  axisY->setLabelFormat(QStringLiteral("%g"));
-  axisY->setRange(minY < 0 ? minY * 1.05 : 0, maxY > 0 ? maxY * 1.05 : 1);
-  axisY->applyNiceNumbers();
-  chart->addAxis(axisX, Qt::AlignBottom);
-  chart->addAxis(axisY, Qt::AlignLeft);
-  for (QScatterSeries* s : {calc, observed}) {
-    s->attachAxis(axisX);
-    s->attachAxis(axisY);
-  }
+  AttachAxes(chart, MakeValueAxis(QStringLiteral("変換日数"), xs), MakeValueAxis(QString(), ys),
+             {calc, observed});
 }
 
 void ParaKekka_Form0_1::ShowModelChart() {
@@ -365,7 +259,7 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
     return;
   }
   hensuu& st = Store();
-  FitRunner& runner = Host().Runner();
+  FitRunner& runner = *Context().runner;
   const int16_t m = session_.currentModel;
   const int16_t index = runner.RecordIndex();
   // The record this fit appended is rewritten, but only while it is still the
@@ -373,15 +267,16 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
   // other parameter set is overwritten.
   const bool inPlace =
       index >= 1 && index == st.ParaCount() && st.ParaTable(index) == runner.Record();
+  // Slots beyond the chosen model's parameters keep what they held.
   ParaRecord rec = inPlace ? st.ParaTable(index) : runner.Record();
-  rec.SoilName = ReplaceQuotes(session_.sampleName);
-  rec.ModelNo = m;
-  const std::vector<float> values = ShownValues(session_, m);
-  for (size_t i = 0; i < values.size() && i < rec.Param.size(); ++i) rec.Param[i] = values[i];
-  rec.Aic = session_.aic[m];
-  rec.Rss = session_.rss[m];
-  rec.IsManual = false;
-  rec.StdTemp = session_.standardTemp;
+  const ParaRecord chosen = MakeParaRecord(session_, m);
+  std::copy_n(chosen.Param.begin(), RecordParamCount(m), rec.Param.begin());
+  rec.SoilName = chosen.SoilName;
+  rec.ModelNo = chosen.ModelNo;
+  rec.Aic = chosen.Aic;
+  rec.Rss = chosen.Rss;
+  rec.IsManual = chosen.IsManual;
+  rec.StdTemp = chosen.StdTemp;
   if (inPlace) {
     st.ParaTable.Replace(index, rec);
     runner.RecordRewritten(index, rec);
@@ -460,7 +355,7 @@ void ParaKekka_Form0_1::Command1_Click() {
     session_.initialParams[FrameModel(f)] = values[f];
   }
   ShowResultButtons();
-  Host().Runner().Refit(this);
+  Context().runner->Refit(this);
 }
 
 void ParaKekka_Form0_1::Command7_Click() { ShowResultButtons(); }
@@ -468,11 +363,11 @@ void ParaKekka_Form0_1::Command7_Click() { ShowResultButtons(); }
 void ParaKekka_Form0_1::Command6_Click() { CloseScreen(); }
 
 void ParaKekka_Form0_1::Command4_Click() {
-  MDIForm1& host = Host();
+  Navigation& navigation = Context().navigation;
   const Screen data =
       session_.source == FitSource::Field ? Screen::HojyoBaiyo_Form : Screen::Baiyo_Form0_3;
   if (!CloseScreen()) return;
-  host.OpenChildScreen(data);
+  navigation.OpenChildScreen(data);
 }
 
 void ParaKekka_Form0_1::Command3_Click() {
@@ -482,9 +377,9 @@ void ParaKekka_Form0_1::Command3_Click() {
 }
 
 void ParaKekka_Form0_1::Command2_Click() {
-  MDIForm1& host = Host();
+  Navigation& navigation = Context().navigation;
   if (!CloseScreen()) return;
-  host.OpenChildScreen(Screen::ParaAll_Form);
+  navigation.OpenChildScreen(Screen::ParaAll_Form);
 }
 
 bool ParaKekka_Form0_1::QueryClose() {

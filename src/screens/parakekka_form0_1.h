@@ -6,49 +6,31 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <array>
 #include <vector>
 
+#include "screens/chart_setup.h"
 #include "screens/child_screen.h"
+#include "screens/model_frame.h"
 
 class QChart;
 class QChartView;
 
 namespace kelvora {
 
-struct FitSession;
-
-// The fixed vertical axis title beside the chart, written from bottom to top.
-class VerticalTitle : public QWidget {
-  Q_OBJECT
-
- public:
-  VerticalTitle(const QString& text, QWidget* parent = nullptr);
-  QString Text() const { return text_; }
-  QSize sizeHint() const override;
-  QSize minimumSizeHint() const override { return sizeHint(); }
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  QString text_;
-};
-
 class ParaKekka_Form0_1 : public ChildScreen {
   Q_OBJECT
 
  public:
-  explicit ParaKekka_Form0_1(MDIForm1& host, QWidget* parent = nullptr);
+  explicit ParaKekka_Form0_1(const ScreenContext& context, QWidget* parent = nullptr);
 
   // Controls (arrays are indexed from 1 as the rows are numbered).
-  QLabel* const Label1;               // "土壌名（肥料名）："
-  QLabel* const Lab_Dojyo;            // the sample name
-  std::array<QGroupBox*, 4> Frame{};  // [1..3] = Frame1 .. Frame3
+  QLabel* const Label1;                // "土壌名（肥料名）："
+  QLabel* const Lab_Dojyo;             // the sample name
+  std::array<ModelFrame*, 4> Frame{};  // [1..3] = Frame1 .. Frame3
   std::array<QLineEdit*, 7> Text_TanPara{};
   std::array<QLineEdit*, 10> Text_HeiPara{};
   std::array<QLineEdit*, 10> Text_YuuPara{};
@@ -99,12 +81,10 @@ class ParaKekka_Form0_1 : public ChildScreen {
   void BuildLayout();
   void FillFrames();
   void ShowResultButtons();
-  // Value boxes of a frame, names, units (1-based, rows 1..n).
-  QLineEdit* Box(int frame, int row) const;
-  QLabel* Name(int frame, int row) const;
-  QLabel* Unit(int frame, int row) const;
-  int Rows(int frame) const { return frame == 1 ? 6 : 9; }
-  int ParamRows(int frame) const { return frame == 1 ? 4 : 7; }
+  // Value boxes of a frame and their names (1-based, rows 1..n).
+  QLineEdit* Box(int frame, int row) const { return Frame[frame]->Box(row); }
+  QLabel* Name(int frame, int row) const { return Frame[frame]->Name(row); }
+  int Rows(int frame) const { return Frame[frame]->RowCount(); }
 
   FitSession& session_;
   int16_t modelAtLoad_ = 0;

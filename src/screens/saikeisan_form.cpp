@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "screens/screen_context.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
 
@@ -20,8 +21,7 @@ SaiKeisan_Form::SaiKeisan_Form(hensuu& store, QWidget* owner)
   setObjectName(QStringLiteral("SaiKeisan_Form"));
   setWindowTitle(QStringLiteral("計算中"));
   setWindowModality(Qt::ApplicationModal);
-  store.WindowCascadeOffset = static_cast<int16_t>(store.WindowCascadeOffset - 500);
-  if (store.WindowCascadeOffset < 0) store.WindowCascadeOffset = 0;
+  TakeCascadeBack(store);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 18, 24, 14);

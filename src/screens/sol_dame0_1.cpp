@@ -8,6 +8,7 @@
 #include "kinetics/model_kind.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
+#include "screens/screen_context.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
 
@@ -117,8 +118,7 @@ void Sol_Dame0_1::closeEvent(QCloseEvent* event) {
 void Sol_Dame0_1::TakeCascadeBack() {
   if (cascadeTaken_) return;
   cascadeTaken_ = true;
-  store_.WindowCascadeOffset = static_cast<int16_t>(store_.WindowCascadeOffset - 500);
-  if (store_.WindowCascadeOffset < 0) store_.WindowCascadeOffset = 0;
+  kelvora::TakeCascadeBack(store_);
 }
 
 }  // namespace kelvora

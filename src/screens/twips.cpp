@@ -18,8 +18,4 @@ int TwipsToPixels(int twips) {
   return static_cast<int>(std::lround(twips * LogicalDpi() / 1440.0));
 }
 
-int PixelsToTwips(int pixels) {
-  return static_cast<int>(std::lround(pixels * 1440.0 / LogicalDpi()));
-}
-
 }  // namespace kelvora

@@ -11,7 +11,5 @@ double LogicalDpi();
 
 // Twips to device-independent pixels, rounded to the nearest pixel.
 int TwipsToPixels(int twips);
-// Pixels to twips, rounded to the nearest twip.
-int PixelsToTwips(int pixels);
 
 }  // namespace kelvora

@@ -10,18 +10,21 @@ void GridTable::Resize(int rows, int cols) {
   for (auto& r : cells_) r.resize(cols_);
 }
 
-std::vector<std::vector<std::string>> SplitGridText(std::string_view text) {
+std::vector<std::vector<std::string>> SplitGridText(std::string_view text, TableTextFormat format) {
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> row;
   std::string cell;
+  bool endsWithBreak = false;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    if (c == '\r') {
+    endsWithBreak = false;
+    if (c == '\r' || (c == '\n' && format.anyLineBreak)) {
       row.push_back(std::move(cell));
       cell.clear();
       rows.push_back(std::move(row));
       row.clear();
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      endsWithBreak = true;
     } else if (c == '\t') {
       row.push_back(std::move(cell));
       cell.clear();
@@ -29,6 +32,7 @@ std::vector<std::vector<std::string>> SplitGridText(std::string_view text) {
       cell.push_back(c);
     }
   }
+  if (endsWithBreak && format.finalBreakEndsRow) return rows;
   row.push_back(std::move(cell));
   rows.push_back(std::move(row));
   return rows;
@@ -73,6 +77,16 @@ std::string GridTable::ReadBlock(int row, int col, int lastRow, int lastCol) con
     }
   }
   return out;
+}
+
+GridTable GridFromRows(const std::vector<std::vector<std::string>>& rows, int minRows, int cols) {
+  GridTable g(std::max(minRows, static_cast<int>(rows.size())), cols);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < rows[r].size() && static_cast<int>(c) < cols; ++c) {
+      g.Cell(static_cast<int>(r), static_cast<int>(c)) = rows[r][c];
+    }
+  }
+  return g;
 }
 
 GridTable GridFromText(std::string_view text, int minRows, int cols) {

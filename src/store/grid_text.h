@@ -36,9 +36,25 @@ class GridTable {
   int cols_ = 0;
 };
 
-// Splits grid text into rows (at CR; an LF right after a CR belongs to the
-// break) and each row into cells (at TAB). Rows = number of CR + 1.
-std::vector<std::vector<std::string>> SplitGridText(std::string_view text);
+// How a table text breaks into rows.
+struct TableTextFormat {
+  // Grid text breaks rows at CR only (an LF right after a CR belongs to the
+  // break); text copied from spreadsheets and editors at CR LF, LF or CR.
+  bool anyLineBreak = false;
+  // A break at the very end of the text ends its last row instead of
+  // starting an empty one.
+  bool finalBreakEndsRow = false;
+};
+// Grid text: rows = number of CR + 1.
+inline constexpr TableTextFormat kGridTextFormat{};
+// A block from a spreadsheet or a text file: any line break, a final break
+// ends the last row.
+inline constexpr TableTextFormat kSpreadsheetFormat{true, true};
+
+// The one splitter of table texts: rows (per `format`) and each row into
+// cells (at TAB). Empty text is one row with one empty cell.
+std::vector<std::vector<std::string>> SplitGridText(std::string_view text,
+                                                    TableTextFormat format = kGridTextFormat);
 
 // Number of rows of a grid text: CR count + 1.
 int GridTextRows(std::string_view text);
@@ -49,5 +65,9 @@ std::string JoinGridText(const std::vector<std::vector<std::string>>& rows);
 // A grid loaded from grid text: as many rows as the text has (at least
 // `minRows`) and `cols` columns.
 GridTable GridFromText(std::string_view text, int minRows, int cols);
+
+// A grid of split rows: as many rows as there are (at least `minRows`) and
+// `cols` columns; cells beyond `cols` are dropped.
+GridTable GridFromRows(const std::vector<std::vector<std::string>>& rows, int minRows, int cols);
 
 }  // namespace kelvora

@@ -14,18 +14,8 @@ namespace kelvora::testing {
 
 // A TAB/LF table (as copied from a spreadsheet) into a grid of the given size.
 inline GridTable TableGrid(const std::string& text, int rows, int cols) {
-  GridTable g(rows, cols);
-  std::istringstream in(text);
-  std::string line;
-  int r = 0;
-  while (std::getline(in, line) && r < rows) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::istringstream cells(line);
-    std::string cell;
-    int c = 0;
-    while (std::getline(cells, cell, '\t') && c < cols) g.Cell(r, c++) = cell;
-    ++r;
-  }
+  GridTable g = GridFromRows(SplitGridText(text, kSpreadsheetFormat), rows, cols);
+  g.Resize(rows, cols);
   return g;
 }
 

@@ -32,14 +32,8 @@ std::string BenchTable(const char* name) {
 
 // A spreadsheet block (TAB cells, LF rows) as an incubation record.
 BaiyoRecord Record(const std::string& name, const std::string& table, bool fertilizer) {
-  GridTable g(100, 4);
-  std::istringstream in(table);
-  std::string line;
-  for (int r = 0; std::getline(in, line) && r < 100; ++r) {
-    std::istringstream cells(line);
-    std::string cell;
-    for (int c = 0; std::getline(cells, cell, '\t') && c < 4; ++c) g.Cell(r, c) = cell;
-  }
+  GridTable g = GridFromRows(SplitGridText(table, kSpreadsheetFormat), 100, 4);
+  g.Resize(100, 4);
   return BaiyoRecord{name, g.ToGridText(), fertilizer};
 }
 

@@ -49,5 +49,21 @@ TEST(GridText, ShortTextLoadsIntoLargerGrid) {
   EXPECT_EQ(g.Cell(99, 3), "");
 }
 
+TEST(GridText, SpreadsheetTextBreaksAtAnyLineBreak) {
+  using Rows = std::vector<std::vector<std::string>>;
+  // Grid text keeps a lone LF inside its cell; spreadsheet text breaks there.
+  EXPECT_EQ(SplitGridText("a\nb\tc"), (Rows{{"a\nb", "c"}}));
+  EXPECT_EQ(SplitGridText("7\t1\r\n14\t2\n28\r35\r\n", kSpreadsheetFormat),
+            (Rows{{"7", "1"}, {"14", "2"}, {"28"}, {"35"}}));
+  // Only the very last break ends a row; an empty line before it stays.
+  EXPECT_EQ(SplitGridText("x\n\n", kSpreadsheetFormat), (Rows{{"x"}, {""}}));
+  EXPECT_EQ(SplitGridText("", kSpreadsheetFormat), (Rows{{""}}));
+  EXPECT_EQ(SplitGridText("x\r", {.anyLineBreak = true}), (Rows{{"x"}, {""}}));
+
+  GridTable g = GridFromRows(SplitGridText("a\tb\tc\td\te\n1", kSpreadsheetFormat), 3, 4);
+  EXPECT_EQ(g.Rows(), 3);
+  EXPECT_EQ(g.ToGridText(), "a\tb\tc\td\r1\t\t\t\r\t\t\t");  // "e" is beyond the columns
+}
+
 }  // namespace
 }  // namespace kelvora
