@@ -27,6 +27,7 @@ class Table {
 
   R& operator()(int16_t i) { return rows_.at(CheckIndex(i)); }
   const R& operator()(int16_t i) const { return rows_.at(CheckIndex(i)); }
+  R& Last() { return rows_.back(); }
 
   // Appends at the end; false (nothing appended) when the table is full.
   bool Append(R record) {
