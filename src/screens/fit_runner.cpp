@@ -1,7 +1,9 @@
 #include "screens/fit_runner.h"
 
 #include <QEventLoop>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
@@ -12,6 +14,37 @@
 
 namespace kelvora {
 
+namespace {
+
+// Places the failed-fit dialog below the progress window (above it, or at
+// its side, when the screen has no room there), so that the progress
+// window's texts and "中止" stay in view behind it.
+void PlaceBeside(QWidget* dialog, const QWidget* progress) {
+  dialog->adjustSize();
+  const QRect p = progress->frameGeometry();
+  const QScreen* screen = progress->screen();
+  const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
+  const QSize d = dialog->frameGeometry().size().expandedTo(dialog->sizeHint());
+  const int gap = 8;
+  const int left = std::clamp(p.center().x() - d.width() / 2, room.left(),
+                              std::max(room.left(), room.right() - d.width()));
+  const int top = std::clamp(p.center().y() - d.height() / 2, room.top(),
+                             std::max(room.top(), room.bottom() - d.height()));
+  QPoint at;
+  if (p.bottom() + gap + d.height() <= room.bottom()) {
+    at = QPoint(left, p.bottom() + gap);
+  } else if (p.top() - gap - d.height() >= room.top()) {
+    at = QPoint(left, p.top() - gap - d.height());
+  } else if (p.right() + gap + d.width() <= room.right()) {
+    at = QPoint(p.right() + gap, top);
+  } else {
+    at = QPoint(std::max(room.left(), p.left() - gap - d.width()), top);
+  }
+  dialog->move(at);
+}
+
+}  // namespace
+
 FitRunner::FitRunner(MDIForm1& host) : QObject(&host), host_(host) {}
 
 SaiKeisan_Form* FitRunner::Progress() const { return progress_; }
@@ -19,6 +52,7 @@ SaiKeisan_Form* FitRunner::Progress() const { return progress_; }
 void FitRunner::AskFailedFit(const FitWorker::FailedFit& question) {
   Sol_Dame0_1 dialog(question.model, question.initialValues, host_.Store(), host_.GetDialogs(),
                      progress_ ? static_cast<QWidget*>(progress_) : &host_);
+  if (progress_ && progress_->isVisible()) PlaceBeside(&dialog, progress_);
   host_.GetDialogs().Exec(dialog);
   FitHost::FailedFitAnswer answer = FitHost::FailedFitAnswer::Closed;
   switch (dialog.Result()) {

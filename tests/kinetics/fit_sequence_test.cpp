@@ -196,6 +196,42 @@ TEST(FitSequence, SigmaTieKeepsOneAndEqualAicKeepsTheEarlierModel) {
   EXPECT_EQ(s.bestModelName, "シグモイド肥料ガウス補正型");
 }
 
+TEST(FitSequence, RecordSlotsOfTheModelsAndTheBestModelByNumber) {
+  FitSession s;
+  s.material = MaterialKind::CoatedFertilizer;
+  s.sampleName = "A\"B";
+  s.standardTemp = 20;
+  s.params[4] = {10000, 0.02f, 100, 1};
+  s.params[5] = {15000, 0.05f, 90, 30, 16000};
+  s.params[6] = {2.5f};
+  s.aic = {0, 0, 0, 0, 5, 4, 4};
+  s.rss = {0, 0, 0, 0, 0.5f, 0.25f, 0.125f};
+  // The Gaussian model fills slot 1-5 with the SigmoidFert values, then sigma.
+  EXPECT_EQ(RecordParams(s, 6), (std::vector<float>{15000, 0.05f, 90, 30, 16000, 2.5f}));
+  EXPECT_EQ(RecordParams(s, 4), s.params[4]);
+  ParaRecord r = MakeParaRecord(s, 6);
+  EXPECT_EQ(r.SoilName, "A＂B");
+  EXPECT_EQ(r.ModelNo, 6);
+  EXPECT_EQ(r.Param, (std::array<float, 7>{15000, 0.05f, 90, 30, 16000, 2.5f, 0}));
+  EXPECT_EQ(r.Aic, 4.0f);
+  EXPECT_EQ(r.Rss, 0.125f);
+  EXPECT_EQ(r.StdTemp, 20.0f);
+  EXPECT_FALSE(r.IsManual);
+  // Another model written into the same record keeps the slots beyond its own.
+  r.IsManual = true;
+  StoreModelInRecord(r, s, 4);
+  EXPECT_EQ(r.ModelNo, 4);
+  EXPECT_EQ(r.Param, (std::array<float, 7>{10000, 0.02f, 100, 1, 16000, 2.5f, 0}));
+  EXPECT_EQ(r.Aic, 5.0f);
+  EXPECT_EQ(r.Rss, 0.5f);
+  EXPECT_FALSE(r.IsManual);
+  // Models 5 and 6 tie: the earlier one is best, by its number.
+  ChooseBestModel(s);
+  EXPECT_EQ(s.bestModel, 5);
+  EXPECT_EQ(s.currentModel, 5);
+  EXPECT_EQ(s.bestModelName, "シグモイド肥料型");
+}
+
 TEST(FitSequence, PerfectFitAicIsFiniteAndWins) {
   const float tiny = std::numeric_limits<float>::denorm_min();
   for (int16_t n : {1, 5, 33, 300}) {
