@@ -143,12 +143,20 @@ void RecoveryKeeper::ShowProblem(const FileMessages& messages) {
       Qt::QueuedConnection);
 }
 
-void RecoveryKeeper::Finish() {
+void RecoveryKeeper::Finish(bool keepCopy) {
   timer_.stop();
-  started_ = false;
   if (worker_.joinable()) worker_.join();
-  std::string reason;
-  RemoveRecoveryCopy(dataDir_, reason);
+  if (keepCopy && started_) {
+    // The copy must hold the tables as they are now.
+    if (state_.Pending(store_)) {
+      RecoverySnapshot s = state_.TakeSnapshot(store_);
+      state_.Written(s, WriteSnapshot(dataDir_, run_, s));
+    }
+  } else {
+    std::string reason;
+    RemoveRecoveryCopy(dataDir_, reason);
+  }
+  started_ = false;
   lock_.Release();
 }
 

@@ -44,8 +44,8 @@ class RecoveryKeeper : public QObject {
   // Starts copying the changes of the tables.
   void Start();
   // Normal exit: stops copying, waits for a write under way, removes the copy
-  // and frees the folder.
-  void Finish();
+  // (unless `keepCopy`) and frees the folder.
+  void Finish(bool keepCopy = false);
 
   // True when every change has been written (tests wait for it).
   bool Idle() const;
