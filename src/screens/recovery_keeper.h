@@ -69,6 +69,7 @@ class RecoveryKeeper : public QObject {
   // done_; this thread touches them again only after done_.
   std::thread worker_;
   std::atomic<bool> done_{false};
+  std::atomic<bool> stop_{false};
   RecoverySnapshot inFlight_;
   RecoveryWriteResult result_;
 };
