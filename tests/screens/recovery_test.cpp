@@ -324,5 +324,33 @@ TEST_F(RecoveryRun, ACopyThatCannotBeReadIsKeptAsideAndTheFilesAreUsed) {
   EXPECT_TRUE(kept);
 }
 
+TEST_F(RecoveryRun, AFailedSaveAtExitKeepsTheCopy) {
+  const fs::path data = Root() / "Data";
+  ASSERT_NO_FATAL_FAILURE(EarlierData(data));
+  hensuu store;
+  ScriptedDialogs dialogs;
+  MDIForm1 main(store, data, dialogs);
+  ASSERT_TRUE(main.Startup());
+  auto* screen = main.Find<Baiyo_Form0_3>(Screen::Baiyo_Form0_3);
+  ASSERT_NE(screen, nullptr);
+  EnterAndApply(screen, QStringLiteral("灰色低地土"), BenchTable());
+  ASSERT_TRUE(WaitForCopy(main, data));
+  // A folder where the save's temporary file would go: the save fails.
+  fs::create_directory(data / ("ParaData.txt.tmp" + std::to_string(getpid())));
+  // An edit after the last copy goes into the copy at exit.
+  store.ParaTable.Remove(1);
+  dialogs.answers = {true, true};  // save; then end without saving
+  EXPECT_TRUE(main.close());
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_TRUE(dialogs.shown[1].text.endsWith(QStringLiteral("保存せずに終了しますか。")));
+  ASSERT_TRUE(fs::is_directory(data / kRecoveryFolder));
+  hensuu copy;
+  ASSERT_TRUE(ReadRecoveryCopy(copy, data).empty());
+  EXPECT_EQ(copy.BaiyoCount(), 2);
+  EXPECT_EQ(copy.BaiyoTable(2).SoilName, "灰色低地土");
+  EXPECT_EQ(copy.ParaCount(), 0);
+  EXPECT_FALSE(fs::exists(data / kLockFile));
+}
+
 }  // namespace
 }  // namespace kelvora
