@@ -193,8 +193,10 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  bool saveFailed = false;
   if (dialogs_.YesNo(this, kTitleFileSave, QStringLiteral("データをファイル保存しますか"))) {
     FileMessages messages = SaveDataFiles(store_, dataDir_);
+    saveFailed = !messages.empty();
     if (!messages.empty()) {
       QStringList lines;
       for (const std::string& m : messages) lines << QString::fromStdString(m);
@@ -205,7 +207,9 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
       }
     }
   }
-  recovery_->Finish();
+  // The recovery copy goes, unless the data the user wanted saved is in it
+  // only.
+  recovery_->Finish(saveFailed);
   closed_ = true;
   event->accept();
   emit Closed();

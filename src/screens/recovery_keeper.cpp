@@ -30,6 +30,7 @@ RecoveryKeeper::RecoveryKeeper(hensuu& store, fs::path dataDir, Dialogs& dialogs
 
 RecoveryKeeper::~RecoveryKeeper() {
   timer_.stop();
+  stop_.store(true);
   if (worker_.joinable()) worker_.join();
 }
 
@@ -120,7 +121,7 @@ void RecoveryKeeper::Tick() {
   result_ = RecoveryWriteResult();
   done_.store(false, std::memory_order_relaxed);
   worker_ = std::thread([this] {
-    result_ = WriteSnapshot(dataDir_, run_, inFlight_);
+    result_ = WriteSnapshot(dataDir_, run_, inFlight_, &stop_);
     done_.store(true, std::memory_order_release);
   });
 }
@@ -143,12 +144,23 @@ void RecoveryKeeper::ShowProblem(const FileMessages& messages) {
       Qt::QueuedConnection);
 }
 
-void RecoveryKeeper::Finish() {
+void RecoveryKeeper::Finish(bool keepCopy) {
   timer_.stop();
-  started_ = false;
+  // A copy about to be removed need not be finished first.
+  if (!keepCopy) stop_.store(true);
   if (worker_.joinable()) worker_.join();
-  std::string reason;
-  RemoveRecoveryCopy(dataDir_, reason);
+  stop_.store(false);
+  if (keepCopy && started_) {
+    // The copy must hold the tables as they are now.
+    if (state_.Pending(store_)) {
+      RecoverySnapshot s = state_.TakeSnapshot(store_);
+      state_.Written(s, WriteSnapshot(dataDir_, run_, s));
+    }
+  } else {
+    std::string reason;
+    RemoveRecoveryCopy(dataDir_, reason);
+  }
+  started_ = false;
   lock_.Release();
 }
 

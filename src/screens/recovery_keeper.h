@@ -44,8 +44,8 @@ class RecoveryKeeper : public QObject {
   // Starts copying the changes of the tables.
   void Start();
   // Normal exit: stops copying, waits for a write under way, removes the copy
-  // and frees the folder.
-  void Finish();
+  // (unless `keepCopy`) and frees the folder.
+  void Finish(bool keepCopy = false);
 
   // True when every change has been written (tests wait for it).
   bool Idle() const;
@@ -69,6 +69,7 @@ class RecoveryKeeper : public QObject {
   // done_; this thread touches them again only after done_.
   std::thread worker_;
   std::atomic<bool> done_{false};
+  std::atomic<bool> stop_{false};
   RecoverySnapshot inFlight_;
   RecoveryWriteResult result_;
 };

@@ -23,8 +23,12 @@ std::string LocalTime(std::time_t t, const char* format) {
 
 template <typename R>
 void WriteTable(const std::optional<Table<R>>& table, const fs::path& dir, const char* name,
-                RecoveryWriteResult& result) {
-  if (!table) return;
+                const std::atomic<bool>* stop, RecoveryWriteResult& result) {
+  if (!table || !result.messages.empty()) return;
+  if (stop && stop->load()) {
+    result.messages.push_back("復旧用の控えの書き込みを中止しました。");
+    return;
+  }
   const fs::path path = dir / name;
   std::string bytes, problem;
   if (!EncodeTable(*table, bytes, problem)) {
@@ -40,12 +44,12 @@ void WriteTable(const std::optional<Table<R>>& table, const fs::path& dir, const
 }
 
 void WriteTables(const RecoverySnapshot& s, const fs::path& dir, const RunInfo& run,
-                 RecoveryWriteResult& result) {
-  WriteTable(s.baiyo, dir, kBaiyoFile, result);
-  WriteTable(s.para, dir, kParaFile, result);
-  WriteTable(s.tion, dir, kTionFile, result);
-  WriteTable(s.suitei, dir, kSuiteiFile, result);
-  WriteTable(s.hojyo, dir, kHojyoFile, result);
+                 const std::atomic<bool>* stop, RecoveryWriteResult& result) {
+  WriteTable(s.baiyo, dir, kBaiyoFile, stop, result);
+  WriteTable(s.para, dir, kParaFile, stop, result);
+  WriteTable(s.tion, dir, kTionFile, stop, result);
+  WriteTable(s.suitei, dir, kSuiteiFile, stop, result);
+  WriteTable(s.hojyo, dir, kHojyoFile, stop, result);
   if (!result.messages.empty()) return;
   const std::string note =
       "Kelvora recovery copy (data not saved yet)\r\n"
@@ -113,7 +117,7 @@ void RecoveryState::Written(const RecoverySnapshot& s, const RecoveryWriteResult
 // --- writing -----------------------------------------------------------------------------------
 
 RecoveryWriteResult WriteSnapshot(const fs::path& dataDir, const RunInfo& run,
-                                  const RecoverySnapshot& s) {
+                                  const RecoverySnapshot& s, const std::atomic<bool>* stop) {
   RecoveryWriteResult result;
   const fs::path folder = dataDir / kRecoveryFolder;
   std::error_code ec;
@@ -123,7 +127,7 @@ RecoveryWriteResult WriteSnapshot(const fs::path& dataDir, const RunInfo& run,
       result.messages.push_back("復旧用フォルダ「" + folder.string() + "」がなくなっています。");
       return result;
     }
-    WriteTables(s, folder, run, result);
+    WriteTables(s, folder, run, stop, result);
     return result;
   }
 
@@ -134,7 +138,7 @@ RecoveryWriteResult WriteSnapshot(const fs::path& dataDir, const RunInfo& run,
                               "」を作成できませんでした。\n理由: " + ec.message());
     return result;
   }
-  WriteTables(s, tmp, run, result);
+  WriteTables(s, tmp, run, stop, result);
   if (result.messages.empty()) {
     // Only this run writes the copy (it holds the folder lock); a folder in
     // the way is one this run wrote and then lost track of, or one a user put

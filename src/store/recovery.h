@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -77,8 +78,11 @@ class RecoveryState {
 // into a temporary folder and renamed into place, so the folder is never seen
 // with only some of its files; single files are written through a temporary
 // file and a rename.
+// `stop`, when given and set, ends the write before the next file (the
+// program is ending and the copy is not wanted any more).
 RecoveryWriteResult WriteSnapshot(const std::filesystem::path& dataDir, const RunInfo& run,
-                                  const RecoverySnapshot& snapshot);
+                                  const RecoverySnapshot& snapshot,
+                                  const std::atomic<bool>* stop = nullptr);
 
 // Whether a copy left by an earlier run is there.
 bool RecoveryCopyExists(const std::filesystem::path& dataDir);

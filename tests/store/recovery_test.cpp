@@ -224,6 +224,24 @@ TEST_F(RecoveryCopyTest, AFailedWriteIsTakenAgainAndLeavesNoHalfFolder) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST_F(RecoveryCopyTest, AStoppedWriteLeavesTheCopyAsItWas) {
+  Fill(store);
+  state.StartFromDataFiles(store);
+  store.ParaTable.Append(Para("p", 1));
+  std::atomic<bool> stop{true};
+  RecoverySnapshot s = state.TakeSnapshot(store);
+  RecoveryWriteResult r = WriteSnapshot(dir.path(), run, s, &stop);
+  EXPECT_FALSE(r.messages.empty());
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+  state.Written(s, r);
+  ASSERT_TRUE(WriteNow().messages.empty());
+  const std::string para = ReadBytes(Folder() / kParaFile);
+  store.ParaTable.Append(Para("q", 2));
+  s = state.TakeSnapshot(store);
+  EXPECT_FALSE(WriteSnapshot(dir.path(), run, s, &stop).messages.empty());
+  EXPECT_EQ(ReadBytes(Folder() / kParaFile), para);
+}
+
 TEST_F(RecoveryCopyTest, RestoredTablesNeedNoNewCopyUntilTheyChange) {
   Fill(store);
   state.StartFromDataFiles(store);
