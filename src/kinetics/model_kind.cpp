@@ -89,6 +89,7 @@ const std::vector<std::string>& DialogParamNames(int16_t m) { return Texts(m).di
 const std::vector<std::string>& ParamUnits(int16_t m) { return Texts(m).units; }
 const std::string& FormulaResultsLine1(int16_t m) { return Texts(m).results1; }
 const std::string& FormulaResultsLine2(int16_t m) { return Texts(m).results2; }
+const std::string& FormulaListText(int16_t m) { return Texts(m).list; }
 const std::string& FormulaPrintText(int16_t m) { return Texts(m).print; }
 std::string AmountUnitHeader(int16_t m) { return m <= 3 ? "(mg/100g)" : "(%)"; }
 

@@ -44,6 +44,8 @@ const std::vector<std::string>& ParamUnits(int16_t modelNo);
 // Formula texts: results screen (two lines), printed reports.
 const std::string& FormulaResultsLine1(int16_t modelNo);
 const std::string& FormulaResultsLine2(int16_t modelNo);
+// The one-line formula of the parameter list.
+const std::string& FormulaListText(int16_t modelNo);
 const std::string& FormulaPrintText(int16_t modelNo);
 
 // Unit of the amounts of the material ("(mg/100g)" for 1-3, "(%)" for 4-6).

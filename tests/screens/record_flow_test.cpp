@@ -72,7 +72,7 @@ class SeriesScreen : public ChildScreen {
     b.cleanTable = [] {};
     b.store = [&st](int16_t i, const std::string& name, const std::string& text) {
       if (i > st.TionCount()) return st.TionTable.Append(TionRecord{name, text});
-      st.TionTable(i) = TionRecord{name, text};
+      st.TionTable.Replace(i, TionRecord{name, text});
       return true;
     };
     b.saveFile = [this, &st] { return SaveTionFile(st, Context().dataDir); };

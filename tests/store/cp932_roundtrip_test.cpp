@@ -112,15 +112,16 @@ TEST(Cp932RoundTrip, FitNamesAreTakenInTheirStoredForm) {
   // one that cannot be stored at all stops the fit with the usual message.
   for (bool field : {false, true}) {
     FitRequest req;
-    req.grid = field ? GridFromText("年/月/日\t地温(℃)\t無機化量\r2024/05/01\t25\t1", 2, 3)
-                     : GridFromText("培養日数\t20\t25\t30\r7\t1\t1.5\t2", 100, 4);
+    req.source = field ? FitSource::Field : FitSource::Laboratory;
+    req.table = field ? GridFromText("年/月/日\t地温(℃)\t無機化量\r2024/05/01\t25\t1", 2, 3)
+                      : GridFromText("培養日数\t20\t25\t30\r7\t1\t1.5\t2", 100, 4);
     req.standardTemp = "25";
-    req.sampleName = "黒ボク土〜畑";
+    req.name = "黒ボク土〜畑";
     FitSession s;
-    EXPECT_EQ(field ? PrepareFieldFit(s, req) : PrepareLabFit(s, req), std::nullopt);
+    EXPECT_EQ(PrepareFit(s, req), std::nullopt);
     EXPECT_EQ(s.sampleName, "黒ボク土～畑");
-    req.sampleName = "黒ボク土😀";
-    std::optional<std::string> m = field ? PrepareFieldFit(s, req) : PrepareLabFit(s, req);
+    req.name = "黒ボク土😀";
+    std::optional<std::string> m = PrepareFit(s, req);
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(*m, UnstorableTextMessage("黒ボク土😀", "😀"));
   }
