@@ -460,7 +460,8 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
   auto rows = ParseTable(text);
   SeriesDays days = Data_Separate(JoinGridText(rows));
   if (days.seriesDays <= 0) {
-    err << (rows.empty() ? "地温の表が空です。\n" : "地温の表に見出しの行しかありません。\n");
+    const bool blank = text.find_first_not_of(" \t\r\n") == std::string::npos;
+    err << (blank ? "地温の表が空です。\n" : "地温の表に見出しの行しかありません。\n");
     return 2;
   }
   WarnNonConsecutiveDays(days.seriesDates, days.seriesDays, "地温の表", err);

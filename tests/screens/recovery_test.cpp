@@ -335,8 +335,10 @@ TEST_F(RecoveryRun, AFailedSaveAtExitKeepsTheCopy) {
   ASSERT_NE(screen, nullptr);
   EnterAndApply(screen, QStringLiteral("灰色低地土"), BenchTable());
   ASSERT_TRUE(WaitForCopy(main, data));
-  // A folder where the save's temporary file would go: the save fails.
-  fs::create_directory(data / ("ParaData.txt.tmp" + std::to_string(getpid())));
+  // ParaData.txt cannot be replaced while a folder with contents stands in
+  // its place: the save fails.
+  fs::rename(data / kParaFile, Root() / "para-aside");
+  fs::create_directories(data / kParaFile / "inside");
   // An edit after the last copy goes into the copy at exit.
   store.ParaTable.Remove(1);
   dialogs.answers = {true, true};  // save; then end without saving
