@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "cli/input_checks.h"
+#include "cli_run.h"
 #include "kinetics/lab_table.h"
 #include "mini_json.h"
 #include "test_dir.h"
@@ -17,16 +18,8 @@ namespace {
 using testing::Json;
 using testing::ParseJson;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using testing::Cli;
+using testing::CliRun;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

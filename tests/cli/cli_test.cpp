@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "cli_run.h"
 #include "mini_json.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
@@ -16,16 +17,8 @@ namespace {
 using testing::Json;
 using testing::ParseJson;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using testing::Cli;
+using testing::CliRun;
 
 std::string Bench(const char* name) { return std::string(KELVORA_BENCH_DIR) + "/" + name; }
 

@@ -9,6 +9,7 @@
 #include "kinetics/fit_driver.h"
 #include "kinetics/model_kind.h"
 #include "mini_json.h"
+#include "reference_check.h"
 #include "store/hensuu.h"
 
 namespace kelvora {
@@ -28,8 +29,6 @@ FitRequest LabRequest(const std::string& table, const std::string& ts, bool fert
   return r;
 }
 
-float F32(const Json& j) { return static_cast<float>(j.number); }
-
 // The fit as a data screen runs it: the record it chose goes into the store.
 FitRun Fit(FitSession& s, hensuu& store, FitRequest& request, FitHost* host) {
   FitRun run = StartFit(s, request, host);
@@ -48,23 +47,7 @@ void CheckAgainstReference(const std::string& base, bool fertilizer) {
   RecordingHost host;
   FitRun run = Fit(s, store, req, &host);
   ASSERT_EQ(run.outcome, FitOutcome::Completed) << run.message;
-  EXPECT_EQ(s.obsCount, expected["observations"].number);
-  const Json& models = expected["models"];
-  for (size_t i = 0; i < models.size(); ++i) {
-    const Json& m = models[i];
-    int16_t no = static_cast<int16_t>(m["model"].number);
-    SCOPED_TRACE("model " + std::to_string(no));
-    ASSERT_EQ(s.initialParams[no].size(), m["initial"].size());
-    for (size_t k = 0; k < m["initial"].size(); ++k)
-      EXPECT_EQ(s.initialParams[no][k], F32(m["initial"][k])) << "initial " << k;
-    ASSERT_EQ(s.params[no].size(), m["params"].size());
-    for (size_t k = 0; k < m["params"].size(); ++k)
-      EXPECT_EQ(s.params[no][k], F32(m["params"][k])) << "param " << k;
-    EXPECT_EQ(s.rss[no], F32(m["rss"]));
-    EXPECT_EQ(s.aic[no], F32(m["aic"]));
-    EXPECT_EQ(s.sweeps[no], m["sweeps"].number);
-  }
-  EXPECT_EQ(s.currentModel, expected["best"].number);
+  testing::ExpectFitMatchesReference(s, expected);
   ASSERT_EQ(store.ParaCount(), 1);
   const ParaRecord& rec = store.ParaTable(1);
   EXPECT_EQ(rec.ModelNo, s.currentModel);

@@ -13,19 +13,19 @@
 #include "kinetics/fit_driver.h"
 #include "kinetics/fit_sequence.h"
 #include "mini_json.h"
+#include "reference_check.h"
 #include "store/number_text.h"
 
 namespace kelvora {
 namespace {
 
+using testing::F32;
 using testing::Json;
 using testing::RecordingHost;
 
 std::string BenchFile(const std::string& name) {
   return testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + name);
 }
-
-float F32(const Json& j) { return static_cast<float>(j.number); }
 
 void CheckFieldReference(const std::string& base, bool fertilizer) {
   const std::string table = BenchFile(base + ".tsv");
@@ -43,24 +43,7 @@ void CheckFieldReference(const std::string& base, bool fertilizer) {
   FitRun run = StartFit(s, req, &host);
   ASSERT_EQ(run.outcome, FitOutcome::Completed) << run.message;
   EXPECT_TRUE(host.failures.empty());
-  EXPECT_EQ(s.obsCount, expected["observations"].number);
-  const Json& models = expected["models"];
-  ASSERT_EQ(models.size(), 3u);
-  for (size_t i = 0; i < models.size(); ++i) {
-    const Json& m = models[i];
-    const int16_t no = static_cast<int16_t>(m["model"].number);
-    SCOPED_TRACE("model " + std::to_string(no));
-    ASSERT_EQ(s.initialParams[no].size(), m["initial"].size());
-    for (size_t k = 0; k < m["initial"].size(); ++k)
-      EXPECT_EQ(s.initialParams[no][k], F32(m["initial"][k])) << "initial " << k;
-    ASSERT_EQ(s.params[no].size(), m["params"].size());
-    for (size_t k = 0; k < m["params"].size(); ++k)
-      EXPECT_EQ(s.params[no][k], F32(m["params"][k])) << "param " << k;
-    EXPECT_EQ(s.rss[no], F32(m["rss"]));
-    EXPECT_EQ(s.aic[no], F32(m["aic"]));
-    EXPECT_EQ(s.sweeps[no], m["sweeps"].number);
-  }
-  EXPECT_EQ(s.currentModel, expected["best"].number);
+  testing::ExpectFitMatchesReference(s, expected);
   EXPECT_EQ(run.record.ModelNo, s.currentModel);
   EXPECT_EQ(run.record.Aic, s.aic[s.currentModel]);
 }
