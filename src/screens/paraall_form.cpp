@@ -115,6 +115,13 @@ ParaAll_Form::ParaAll_Form(const ScreenContext& context, QWidget* parent)
   connect(Command2, &QPushButton::clicked, this, &ParaAll_Form::Command2_Click);
   connect(Command5, &QPushButton::clicked, this, &ParaAll_Form::Command5_Click);
 
+  // Room for the longest model (seven rows) with AIC and residual rows, so
+  // that no box is squeezed when a record of another model is shown.
+  Text2->setMinimumWidth(TwipsToPixels(3600));
+  ShowModelRows(2);
+  Values->setMinimumSize(Values->sizeHint());
+  Values->AddFooter(new QWidget(Values));  // the free room goes below the rows
+
   // Loading: the newest record, or hand entry when there is none.
   hensuu& st = Store();
   ShowModelRows(0);
