@@ -7,6 +7,7 @@
 
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
+#include "screens/paraall_form.h"
 #include "screens/qtext.h"
 #include "screens/saikeisan_form.h"
 #include "screens/sol_dame0_1.h"
@@ -154,6 +155,8 @@ void FitRunner::Completed(const ParaRecord& record) {
   record_ = record;
   if (store.ParaTable.Append(record)) {
     recordIndex_ = store.ParaCount();
+    // An open parameter list names the new record at once.
+    if (auto* list = host_.Find<ParaAll_Form>(Screen::ParaAll_Form)) list->SyncList();
   } else {
     recordIndex_ = 0;
     host_.GetDialogs().Message(&host_, kTitleCaution, Q(TableFullMessage()),

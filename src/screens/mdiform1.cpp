@@ -16,11 +16,13 @@
 #include <iterator>
 
 #include "screens/barjon.h"
+#include "screens/delfrm_select.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
 #include "screens/frmsplash.h"
 #include "screens/help_window.h"
 #include "screens/look.h"
+#include "screens/paraall_form.h"
 #include "screens/parakekka_form0_1.h"
 #include "screens/recovery_keeper.h"
 #include "screens/twips.h"
@@ -106,11 +108,17 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetScreenFactory(Screen::ParaKekka_Form0_1, [](const ScreenContext& context) -> ChildScreen* {
     return new ParaKekka_Form0_1(context);
   });
+  // "データ削除" of every screen: the deletion dialog for the store's
+  // DeleteKind.
+  SetDeletionDialog(
+      [this](QWidget* owner) { RunDeletion(store_, dialogs_, store_.DeleteKind, owner); });
+  SetScreenFactory(Screen::ParaAll_Form, [](const ScreenContext& context) -> ChildScreen* {
+    return new ParaAll_Form(context);
+  });
   SetBaiyoFitHook([this](Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request) {
     runner_->StartLabFit(screen, request);
   });
-  for (Screen s :
-       {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
+  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
     SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
       return new PlainChildScreen(context, s);
     });

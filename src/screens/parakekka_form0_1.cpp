@@ -16,6 +16,7 @@
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
+#include "screens/paraall_form.h"
 #include "screens/qtext.h"
 #include "store/cp932.h"
 #include "store/hensuu.h"
@@ -289,6 +290,9 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
   // The record now holds this model: going back to the model shown at load
   // is a change again and is asked about on closing.
   modelAtLoad_ = m;
+  if (auto* list = Context().navigation.Find<ParaAll_Form>(Screen::ParaAll_Form)) {
+    list->SyncList();
+  }
 }
 
 void ParaKekka_Form0_1::ShowResultButtons() {

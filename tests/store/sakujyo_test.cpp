@@ -1,0 +1,44 @@
+// The record deletions: which record goes, where the current index ends, and
+// that a current index naming no record deletes nothing.
+#include "store/sakujyo.h"
+
+#include <gtest/gtest.h>
+
+#include "store/hensuu.h"
+
+namespace kelvora {
+namespace {
+
+TEST(Sakujyo, RemovesTheCurrentRecordAndKeepsTheIndexOnARemainingOne) {
+  hensuu store;
+  for (const char* n : {"1", "2", "3"}) store.TionTable.Append(TionRecord{n, "年/月/日\t地温(℃)"});
+  store.TionCurrent = 2;
+  EXPECT_EQ(DeleteTionRecord(store), 1);
+  ASSERT_EQ(store.TionCount(), 2);
+  EXPECT_EQ(store.TionTable(2).SiteName, "3");
+  EXPECT_EQ(store.TionCurrent, 2);  // the record that moved up
+  EXPECT_EQ(DeleteRecordOfKind(store, kDeleteTion), 1);
+  EXPECT_EQ(store.TionCurrent, 1);  // the new last record
+  EXPECT_EQ(DeleteRecordOfKind(store, kDeleteTion), 0);
+  EXPECT_EQ(store.TionCurrent, 0);
+  EXPECT_EQ(store.TionCount(), 0);
+}
+
+TEST(Sakujyo, AnIndexOrKindNamingNoRecordDeletesNothing) {
+  hensuu store;
+  store.BaiyoTable.Append(BaiyoRecord{"A", "", false});
+  store.BaiyoCurrent = 2;  // a new record being entered
+  EXPECT_EQ(DeleteBaiyoRecord(store), -1);
+  store.BaiyoCurrent = 0;
+  EXPECT_EQ(DeleteRecordOfKind(store, kDeleteBaiyo), -1);
+  store.BaiyoCurrent = 1;
+  EXPECT_EQ(DeleteRecordOfKind(store, 8), -1);
+  EXPECT_EQ(CountOfKind(store, 8), 0);
+  EXPECT_EQ(CurrentOfKind(store, 2), nullptr);
+  EXPECT_EQ(store.BaiyoCount(), 1);
+  EXPECT_TRUE(DeletionEntries(store, 0).empty());
+  EXPECT_EQ(DeletionEntries(store, kDeleteBaiyo), std::vector<std::string>{"A"});
+}
+
+}  // namespace
+}  // namespace kelvora
