@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "kinetics/lab_table.h"
 #include "kinetics/model_kind.h"
@@ -149,8 +151,14 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
   MSFlexGrid1->SetRows(2);
   MSFlexGrid1->SetFixedCols(1);
   MSFlexGrid1->SetFixedRows(1);
+  // 1000 twips a column, wider when the font would cut a date or the unit.
+  const QFontMetrics fm(MSFlexGrid1->font());
+  const int needed = std::max(fm.horizontalAdvance(QStringLiteral("0000/00/00")),
+                              fm.horizontalAdvance(QStringLiteral("(mg/100g)"))) +
+                     12;
+  const int width = std::max(1000, static_cast<int>(std::ceil(needed * 1440.0 / LogicalDpi())));
   for (int c = 0; c < 2; ++c) {
-    MSFlexGrid1->SetColWidth(c, 1000);
+    MSFlexGrid1->SetColWidth(c, width);
     MSFlexGrid1->SetColAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
   hensuu& store = Store();
@@ -288,7 +296,6 @@ void Suitei_Form::BuildLayout() {
   result->addLayout(paging);
   result->addWidget(MSFlexGrid1, 1);
   result->addLayout(bottom);
-  MSFlexGrid1->setMinimumWidth(TwipsToPixels(2000) + 40);
 
   auto* body = new QHBoxLayout;
   body->addLayout(left, 3);
@@ -569,7 +576,8 @@ void Suitei_Form::Command10_Click() {
   for (int r = 1; r < rows; ++r) {
     GraphTable.push_back({MSFlexGrid1->TextMatrix(r, 0), MSFlexGrid1->TextMatrix(r, 1)});
   }
-  Context().navigation.OpenChildScreen(Screen::Suitei_Graph);
+  Context().navigation.OpenChildScreen(Screen::Suitei_Graph, Navigation::CascadeOrder::LoadFirst,
+                                       QSize(11400, 8400));
 }
 
 void Suitei_Form::Command6_Click() {

@@ -70,6 +70,7 @@ Suitei_Graph::Suitei_Graph(const ScreenContext& context, const std::vector<Graph
   connect(Command1, &QPushButton::clicked, this, &Suitei_Graph::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Suitei_Graph::Command2_Click);
   connect(Edit_Copy, &QAction::triggered, this, &Suitei_Graph::Edit_Copy_Click);
+  MSChart1->installEventFilter(this);
   MSChart1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(MSChart1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { GetDialogs().Popup(*Edit, MSChart1->mapToGlobal(pos)); });
@@ -175,12 +176,10 @@ void Suitei_Graph::DrawChart(const std::vector<GraphRow>& graph) {
   x->setRange(n <= 1 ? -1 : 0, n <= 1 ? 1 : n - 1);
   x->setStartValue(n <= 1 ? -1 : 0);
   x->setGridLineVisible(true);
-  // Eight dates fit across the chart side by side at any length of series.
-  dateLabels_.clear();
-  for (int r : DateLabelRows(n, 8)) {
-    x->append(graph[r].date, r);
-    dateLabels_ << graph[r].date;
-  }
+  dateAxis_ = x;
+  dates_.clear();
+  for (const GraphRow& row : graph) dates_ << row.date;
+  LabelDates();
   QValueAxis* y = MakeValueAxis(QString(), ys);
   y->setLabelFormat(QStringLiteral("%.2f"));
   chart->addAxis(x, Qt::AlignBottom);
@@ -189,6 +188,27 @@ void Suitei_Graph::DrawChart(const std::vector<GraphRow>& graph) {
     s->attachAxis(x);
     s->attachAxis(y);
   }
+}
+
+void Suitei_Graph::LabelDates() {
+  if (!dateAxis_) return;
+  for (const QString& label : dateAxis_->categoriesLabels()) dateAxis_->remove(label);
+  // As many dates as fit side by side across the plot, never fewer than two
+  // (the first and one further on), at any length of series.
+  const QFontMetrics fm(dateAxis_->labelsFont());
+  const int labelWidth = fm.horizontalAdvance(QStringLiteral("0000/00/00")) + 24;
+  const int plotWidth = std::max(0, MSChart1->width() - 110);
+  const int fit = std::clamp(plotWidth / labelWidth, 2, 12);
+  dateLabels_.clear();
+  for (int r : DateLabelRows(static_cast<int>(dates_.size()), fit)) {
+    dateAxis_->append(dates_[r], r);
+    dateLabels_ << dates_[r];
+  }
+}
+
+bool Suitei_Graph::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == MSChart1 && event->type() == QEvent::Resize) LabelDates();
+  return ChildScreen::eventFilter(watched, event);
 }
 
 void Suitei_Graph::Command1_Click() {

@@ -12,6 +12,7 @@
 #include "screens/child_screen.h"
 #include "screens/suitei_form.h"
 
+class QCategoryAxis;
 class QChartView;
 class QMenu;
 class QMenuBar;
@@ -50,11 +51,18 @@ class Suitei_Graph : public ChildScreen {
   int PieceCount() const { return pieces_; }
   QStringList DateLabels() const { return dateLabels_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void BuildLayout();
   void DrawChart(const std::vector<GraphRow>& graph);
+  // Labels as many dates along the axis as the chart's width has room for.
+  void LabelDates();
 
   int pieces_ = 0;
+  QCategoryAxis* dateAxis_ = nullptr;
+  QStringList dates_;
   QStringList dateLabels_;
 };
 
