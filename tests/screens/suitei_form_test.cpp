@@ -478,6 +478,46 @@ TEST_F(SuiteiScreen, TheGraphDrawsTheShownEstimationWithGapsAndCopiesOnlyAPictur
   EXPECT_EQ(s->GraphTable.size(), 5u);
 }
 
+TEST_F(SuiteiScreen, EstimationsSurviveTheExitAndTheToolReadsThem) {
+  Open();
+  QTest::mouseClick(s->Option2, Qt::LeftButton);
+  Pick(s->List1, {0, 1});
+  Pick(s->List2, {1});
+  Calculate();
+  ASSERT_EQ(env.store.SuiteiCount(), 2);
+  env.dialogs.answers = {true};
+  QTest::mouseClick(env.main->Command3, Qt::LeftButton);  // "終了", yes to saving
+  ASSERT_EQ(env.dialogs.shown.size(), 1u);
+  EXPECT_EQ(env.dialogs.shown[0].text, "データをファイル保存しますか");
+
+  // The next start shows the last estimation again.
+  hensuu store2;
+  ScriptedDialogs dialogs2;
+  MDIForm1 main2(store2, env.DataDir(), dialogs2);
+  main2.Startup();
+  ASSERT_EQ(store2.SuiteiCount(), 2);
+  EXPECT_EQ(store2.SuiteiTable(1), env.store.SuiteiTable(1));
+  EXPECT_EQ(store2.SuiteiTable(2), env.store.SuiteiTable(2));
+  auto* s2 = qobject_cast<Suitei_Form*>(main2.OpenChildScreen(Screen::Suitei_Form));
+  ASSERT_NE(s2, nullptr);
+  EXPECT_EQ(s2->Label3[0]->text() + "/" + s2->Label3[1]->text(), "2/2");
+  EXPECT_EQ(s2->Text2[0]->text(), "被覆尿素");
+  EXPECT_EQ(s2->Text2[1]->text(), "水戸");
+  EXPECT_EQ(s2->List1->count(), 2);
+  EXPECT_EQ(s2->List2->count(), 3);
+
+  // kelvora-cli dump reads the same estimations from the files.
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"dump", env.DataDir().string()}, out, err), 0) << err.str();
+  const testing::Json dump = testing::ParseJson(out.str());
+  const testing::Json& suitei = dump["SuiteiTable"];
+  ASSERT_EQ(suitei["records"].size(), 2u);
+  EXPECT_EQ(suitei["records"][1]["SoilName"].text, "被覆尿素");
+  EXPECT_EQ(suitei["records"][1]["GridText"].text, env.store.SuiteiTable(2).GridText);
+  dialogs2.answers = {false};
+  main2.close();
+}
+
 TEST(SuiteiGraphLabels, EveryDayUpToEightThenEvenSteps) {
   EXPECT_EQ(DateLabelRows(1, 8), std::vector<int>{0});
   EXPECT_EQ(DateLabelRows(8, 8).size(), 8u);
