@@ -518,6 +518,43 @@ TEST_F(SuiteiScreen, EstimationsSurviveTheExitAndTheToolReadsThem) {
   main2.close();
 }
 
+TEST_F(SuiteiScreen, DeletionGoesThroughTheSharedDialogAndShowsWhatIsLeft) {
+  int runs = 0;
+  env.main->SetDeletionDialog([&](QWidget* owner) {
+    ++runs;
+    EXPECT_EQ(env.store.DeleteKind, 7);
+    EXPECT_EQ(owner, s);
+    // What the dialog does for the estimations: records go, the current
+    // index follows.
+    env.store.SuiteiTable.Remove(1);
+    env.store.SuiteiCurrent = 1;
+  });
+  Open();
+  QTest::mouseClick(s->Command11, Qt::LeftButton);  // nothing stored: no dialog
+  EXPECT_EQ(runs, 0);
+  QTest::mouseClick(s->Option2, Qt::LeftButton);
+  Pick(s->List1, {0, 1});
+  Pick(s->List2, {1});
+  Calculate();
+  QTest::mouseClick(s->Command11, Qt::LeftButton);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(Shown(), "1/1");
+  EXPECT_EQ(s->Text2[0]->text(), "被覆尿素");
+  EXPECT_EQ(s->MSFlexGrid1->TextMatrix(0, 1), "(%)");
+  env.main->SetDeletionDialog([&](QWidget*) {
+    ++runs;
+    env.store.SuiteiTable.Clear();
+    env.store.SuiteiCurrent = 0;
+  });
+  QTest::mouseClick(s->Command11, Qt::LeftButton);
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(Shown(), "0/0");
+  EXPECT_TRUE(s->Text2[0]->text().isEmpty());
+  EXPECT_TRUE(s->Label6->text().isEmpty());
+  EXPECT_TRUE(s->MSFlexGrid1->TextMatrix(1, 1).isEmpty());
+  EXPECT_TRUE(env.dialogs.shown.empty());
+}
+
 TEST(SuiteiGraphLabels, EveryDayUpToEightThenEvenSteps) {
   EXPECT_EQ(DateLabelRows(1, 8), std::vector<int>{0});
   EXPECT_EQ(DateLabelRows(8, 8).size(), 8u);
