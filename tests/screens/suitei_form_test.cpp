@@ -555,6 +555,29 @@ TEST_F(SuiteiScreen, DeletionGoesThroughTheSharedDialogAndShowsWhatIsLeft) {
   EXPECT_TRUE(env.dialogs.shown.empty());
 }
 
+TEST_F(SuiteiScreen, TheResultGridMenuCopiesTheSelectionAsGridText) {
+  Open();
+  Pick(s->List1, {0});
+  Pick(s->List2, {0});
+  Calculate();
+  ASSERT_EQ(env.store.SuiteiCount(), 1);
+  FlexGrid* g = s->MSFlexGrid1;
+  // Right click on another cell: the cursor moves there and the menu opens.
+  env.dialogs.onPopup = [&](QMenu& menu) {
+    EXPECT_EQ(&menu, s->Edit);
+    return s->Edit_Copy;
+  };
+  test::ClickCell(g, 2, 1, Qt::RightButton);
+  EXPECT_EQ(env.dialogs.popups, 1);
+  EXPECT_EQ(g->Row(), 2);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), g->TextMatrix(2, 1));
+  // "全てを選択" and "コピー": the whole table, exactly the stored text.
+  s->Edit_Select_All->trigger();
+  test::ClickCell(g, 3, 1, Qt::RightButton);  // inside the block: kept
+  EXPECT_EQ(env.dialogs.popups, 2);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), env.store.SuiteiTable(1).GridText);
+}
+
 TEST(SuiteiGraphLabels, EveryDayUpToEightThenEvenSteps) {
   EXPECT_EQ(DateLabelRows(1, 8), std::vector<int>{0});
   EXPECT_EQ(DateLabelRows(8, 8).size(), 8u);
