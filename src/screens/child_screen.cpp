@@ -30,6 +30,8 @@ QString ScreenCaption(Screen screen) {
       return QStringLiteral("窒素無機化の推定");
     case Screen::ParaKekka_Form0_1:
       return QStringLiteral("パラメータ計算結果");
+    case Screen::Suitei_Graph:
+      return QStringLiteral("窒素無機化推定量");
   }
   return QString();
 }

@@ -45,6 +45,8 @@ QString HelpChapter(Screen screen) {
       return QStringLiteral("suitei");
     case Screen::ParaKekka_Form0_1:
       return QStringLiteral("results");
+    case Screen::Suitei_Graph:
+      return QStringLiteral("graph");
   }
   return QString();
 }

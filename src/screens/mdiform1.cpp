@@ -25,6 +25,8 @@
 #include "screens/paraall_form.h"
 #include "screens/parakekka_form0_1.h"
 #include "screens/recovery_keeper.h"
+#include "screens/suitei_form.h"
+#include "screens/suitei_graph.h"
 #include "screens/twips.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
@@ -118,7 +120,13 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetBaiyoFitHook([this](Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request) {
     runner_->StartLabFit(screen, request);
   });
-  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
+  SetScreenFactory(Screen::Suitei_Form, [](const ScreenContext& context) -> ChildScreen* {
+    return new Suitei_Form(context);
+  });
+  SetScreenFactory(Screen::Suitei_Graph, [](const ScreenContext& context) -> ChildScreen* {
+    return Suitei_Graph::FromEstimationScreen(context);
+  });
+  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::Ondo_Form}) {
     SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
       return new PlainChildScreen(context, s);
     });

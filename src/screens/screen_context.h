@@ -28,6 +28,7 @@ enum class Screen {
   Ondo_Form,          // "地温入力"
   Suitei_Form,        // "窒素無機化の推定"
   ParaKekka_Form0_1,  // "パラメータ計算結果"
+  Suitei_Graph,       // "窒素無機化推定量"
 };
 
 // Opening, finding and closing the child screens.
