@@ -37,6 +37,8 @@ QComboBox* DateCombo(QWidget* parent, int from, int to, const QString& name) {
   auto* c = new QComboBox(parent);
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
+  // What is typed is what counts: "200" must not silently become "2000".
+  c->setCompleter(nullptr);
   c->setMaxVisibleItems(12);
   for (int v = from; v <= to; ++v) c->addItem(Q(std::to_string(v)));
   c->setAccessibleName(name);

@@ -45,7 +45,7 @@ class OndoTest : public testing::Test {
   bool Shown(QWidget* w) const { return w->isVisibleTo(screen); }
   void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
   void SetCombo(QComboBox* c, const QString& text) {
-    c->lineEdit()->selectAll();
+    c->lineEdit()->clear();
     c->lineEdit()->setFocus();
     Type(text);
   }
