@@ -1,10 +1,13 @@
 #include "screens/ondo_form.h"
 
 #include <QDate>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "screens/dialogs.h"
@@ -117,9 +120,14 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
   MSFlexGrid1->SetRows(kNewInputRows);
   MSFlexGrid1->SetFixedRows(1);
   MSFlexGrid1->SetFixedCols(1);
+  // 1000 twips each, wider when the font in use would cut a date short.
+  const QFontMetrics fm(MSFlexGrid1->font());
+  const int needed = fm.horizontalAdvance(QStringLiteral("0000/00/00")) + 2 * fm.averageCharWidth();
+  const int widthTwips =
+      std::max(kGridColWidthTwips, static_cast<int>(std::lround(needed * 1440.0 / LogicalDpi())));
   for (int c = 0; c < kGridCols; ++c) {
     MSFlexGrid1->SetColAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-    MSFlexGrid1->SetColWidth(c, kGridColWidthTwips);
+    MSFlexGrid1->SetColWidth(c, widthTwips);
   }
   Nyuuryoku_Mode();
   Grid->EditLink = true;
@@ -145,7 +153,7 @@ void Ondo_Form::BuildLayout() {
   List1->setAccessibleName(Frame1->title());
   MSFlexGrid1->setAccessibleName(Label6->text());
   MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
-  MSFlexGrid1->setMinimumWidth(TwipsToPixels(2 * kGridColWidthTwips + 600));
+
   for (QWidget* w : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text1),
                      static_cast<QWidget*>(Command7), static_cast<QWidget*>(Text3),
                      static_cast<QWidget*>(Command4), static_cast<QWidget*>(Command5),
