@@ -22,6 +22,7 @@
 #include "screens/frmsplash.h"
 #include "screens/help_window.h"
 #include "screens/look.h"
+#include "screens/ondo_form.h"
 #include "screens/paraall_form.h"
 #include "screens/parakekka_form0_1.h"
 #include "screens/recovery_keeper.h"
@@ -126,7 +127,10 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetScreenFactory(Screen::Suitei_Graph, [](const ScreenContext& context) -> ChildScreen* {
     return Suitei_Graph::FromEstimationScreen(context);
   });
-  for (Screen s : {Screen::HojyoBaiyo_Form, Screen::Ondo_Form}) {
+  SetScreenFactory(Screen::Ondo_Form, [](const ScreenContext& context) -> ChildScreen* {
+    return new Ondo_Form(context);
+  });
+  for (Screen s : {Screen::HojyoBaiyo_Form}) {
     SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
       return new PlainChildScreen(context, s);
     });

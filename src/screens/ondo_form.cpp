@@ -1,0 +1,358 @@
+#include "screens/ondo_form.h"
+
+#include <QDate>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "screens/dialogs.h"
+#include "screens/qtext.h"
+#include "screens/twips.h"
+#include "store/data_files.h"
+#include "store/date_text.h"
+#include "store/grid_text.h"
+#include "store/hensuu.h"
+#include "store/number_text.h"
+
+namespace kelvora {
+
+namespace {
+
+constexpr int kNewInputRows = 100;
+constexpr int kGridCols = 2;
+constexpr int kGridColWidthTwips = 1000;
+constexpr int kSuiteiWidthTwips = 13605;
+constexpr int kSuiteiHeightTwips = 9660;
+
+QPushButton* CaptionButton(QWidget* parent, const QString& caption) {
+  auto* b = new QPushButton(parent);
+  b->setFixedWidth(TwipsToPixels(360));
+  b->setAccessibleName(caption);
+  return b;
+}
+
+QComboBox* DateCombo(QWidget* parent, int from, int to, const QString& name) {
+  auto* c = new QComboBox(parent);
+  c->setEditable(true);
+  c->setInsertPolicy(QComboBox::NoInsert);
+  // What is typed is what counts: "200" must not silently become "2000".
+  c->setCompleter(nullptr);
+  c->setMaxVisibleItems(12);
+  for (int v = from; v <= to; ++v) c->addItem(Q(std::to_string(v)));
+  c->setAccessibleName(name);
+  return c;
+}
+
+QString NumberText(int v) { return Q(std::to_string(v)); }
+
+}  // namespace
+
+Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
+    : ChildScreen(context, Screen::Ondo_Form, parent),
+      MenuBar(new QMenuBar(this)),
+      Frame2(new QGroupBox(QStringLiteral("日付入力"), this)),
+      Frame3(new QGroupBox(QStringLiteral("① 最初の日"), Frame2)),
+      Combo1(DateCombo(Frame3, 1970, 2100, QStringLiteral("最初の日 年"))),
+      Combo2(DateCombo(Frame3, 1, 12, QStringLiteral("最初の日 月"))),
+      Combo3(DateCombo(Frame3, 1, 31, QStringLiteral("最初の日 日"))),
+      Frame4(new QGroupBox(QStringLiteral("② 最後の日"), Frame2)),
+      Combo4(DateCombo(Frame4, 1970, 2100, QStringLiteral("最後の日 年"))),
+      Combo5(DateCombo(Frame4, 1, 12, QStringLiteral("最後の日 月"))),
+      Combo6(DateCombo(Frame4, 1, 31, QStringLiteral("最後の日 日"))),
+      Text2(new CaptionBox(QStringLiteral("③　確定"), Frame2)),
+      Command9(CaptionButton(Frame2, QStringLiteral("③　確定"))),
+      Label6(new QLabel(QStringLiteral("④ 地温データ記入"), this)),
+      Grid(new DataGrid(context.dialogs, this)),
+      MSFlexGrid1(Grid->MSFlexGrid1),
+      Text_Edit(Grid->Text_Edit),
+      Label1(new QLabel(QStringLiteral("⑤ 地点名"), this)),
+      Text_Titen(new QLineEdit(this)),
+      Text1(new CaptionBox(QStringLiteral("⑥ 適用"), this)),
+      Command3(CaptionButton(this, QStringLiteral("⑥ 適用"))),
+      Text3(new CaptionBox(QStringLiteral("新規入力"), this)),
+      Command7(CaptionButton(this, QStringLiteral("新規入力"))),
+      Frame1(new QGroupBox(QStringLiteral("リスト"), this)),
+      List1(new ListBox(Frame1)),
+      Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
+      Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
+      Command5(new QPushButton(QStringLiteral("窒素無機化推定"), this)),
+      Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
+      Command6(new QPushButton(QStringLiteral("終了"), this)),
+      flow_(*this, *Grid, *List1, *Text_Titen, Deleting,
+            RecordFlow::Options{
+                .newRecordName = QStringLiteral("新規温度"),
+                // Deleting drops unapplied edits: the screen shows the table
+                // again afterwards.
+                .applyBeforeDeletion = false,
+                .saveSelection = RecordFlow::SaveSelection::AsApplied,
+                .storeEmptyFirstRow = false,
+                .deleteKind = 6,
+                .headerTexts = {QStringLiteral("年/月/日"), QStringLiteral("地温(℃)")},
+                .recordModeWidgets = {Command1, Command7, Text3, Command5, Command8},
+                .newModeWidgets = {Command4},
+            },
+            Binding()) {
+  setObjectName(QStringLiteral("Ondo_Form"));
+  setWindowTitle(ScreenCaption(Screen::Ondo_Form));
+  BuildLayout();
+
+  connect(Command9, &QPushButton::clicked, this, &Ondo_Form::Command9_Click);
+  connect(Text2, &CaptionBox::clicked, Command9, &QPushButton::click);
+  connect(Command3, &QPushButton::clicked, this, &Ondo_Form::Command3_Click);
+  connect(Text1, &CaptionBox::clicked, Command3, &QPushButton::click);
+  connect(Command7, &QPushButton::clicked, this, &Ondo_Form::Command7_Click);
+  connect(Text3, &CaptionBox::clicked, Command7, &QPushButton::click);
+  connect(Command4, &QPushButton::clicked, this, &Ondo_Form::Command4_Click);
+  connect(Command1, &QPushButton::clicked, this, &Ondo_Form::Command1_Click);
+  connect(Command5, &QPushButton::clicked, this, &Ondo_Form::Command5_Click);
+  connect(Command8, &QPushButton::clicked, this, &Ondo_Form::Command8_Click);
+  connect(Command6, &QPushButton::clicked, this, &Ondo_Form::Command6_Click);
+
+  // The load handler: always a new, empty series first.
+  hensuu& st = Store();
+  Grid->EditLink = false;
+  MSFlexGrid1->SetCols(kGridCols);
+  MSFlexGrid1->SetRows(kNewInputRows);
+  MSFlexGrid1->SetFixedRows(1);
+  MSFlexGrid1->SetFixedCols(1);
+  // 1000 twips each, wider when the font in use would cut a date short.
+  const QFontMetrics fm(MSFlexGrid1->font());
+  const int needed = fm.horizontalAdvance(QStringLiteral("0000/00/00")) + 2 * fm.averageCharWidth();
+  const int widthTwips =
+      std::max(kGridColWidthTwips, static_cast<int>(std::lround(needed * 1440.0 / LogicalDpi())));
+  for (int c = 0; c < kGridCols; ++c) {
+    MSFlexGrid1->SetColAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    MSFlexGrid1->SetColWidth(c, widthTwips);
+  }
+  Nyuuryoku_Mode();
+  Grid->EditLink = true;
+  Grid->MSFlexGrid1_EnterCell();
+  st.TionCurrent = static_cast<int16_t>(st.TionCount() + 1);
+  flow_.FillList();
+  flow_.SelectListEntry(-1);
+  Deleting = false;
+  const QDate today = QDate::currentDate();
+  for (QComboBox* c : {Combo1, Combo4}) c->setCurrentText(NumberText(today.year()));
+  for (QComboBox* c : {Combo2, Combo5}) c->setCurrentText(NumberText(today.month()));
+  for (QComboBox* c : {Combo3, Combo6}) c->setCurrentText(NumberText(today.day()));
+}
+
+void Ondo_Form::BuildLayout() {
+  MenuBar->addMenu(Grid->Edit);
+  HelpMenu = MakeHelpMenu();
+  MenuBar->addMenu(HelpMenu);
+
+  Text_Titen->setObjectName(QStringLiteral("Text_Titen"));
+  Text_Titen->setAccessibleName(Label1->text());
+  List1->setObjectName(QStringLiteral("List1"));
+  List1->setAccessibleName(Frame1->title());
+  MSFlexGrid1->setAccessibleName(Label6->text());
+  MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
+
+  for (QWidget* w : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text1),
+                     static_cast<QWidget*>(Command7), static_cast<QWidget*>(Text3),
+                     static_cast<QWidget*>(Command4), static_cast<QWidget*>(Command5),
+                     static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command8)}) {
+    KeepSpaceWhenHidden(w);
+  }
+
+  // The date frames: year, month and day combos with their labels.
+  auto dateRow = [](QGroupBox* frame, QComboBox* y, QComboBox* m, QComboBox* d) {
+    auto* row = new QHBoxLayout(frame);
+    row->setSpacing(3);
+    for (auto [combo, unit] : {std::pair{y, "年"}, std::pair{m, "月"}, std::pair{d, "日"}}) {
+      combo->setMinimumContentsLength(combo == y ? 4 : 2);
+      combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      row->addWidget(combo);
+      row->addWidget(new QLabel(QString::fromUtf8(unit), frame));
+    }
+  };
+  dateRow(Frame3, Combo1, Combo2, Combo3);
+  dateRow(Frame4, Combo4, Combo5, Combo6);
+  auto* confirm = new QHBoxLayout;
+  confirm->setSpacing(2);
+  confirm->addWidget(Command9);
+  confirm->addWidget(Text2);
+  confirm->addStretch();
+  auto* dates = new QVBoxLayout(Frame2);
+  dates->addWidget(Frame3);
+  dates->addWidget(Frame4);
+  dates->addLayout(confirm);
+
+  // Left: the dates; middle: the grid; right: name, buttons and the list.
+  auto* left = new QVBoxLayout;
+  left->addWidget(Frame2);
+  left->addStretch(1);
+
+  auto* middle = new QVBoxLayout;
+  middle->setSpacing(4);
+  middle->addWidget(Label6);
+  middle->addWidget(Grid, 1);
+
+  auto* applyRow = new QHBoxLayout;
+  applyRow->setSpacing(2);
+  applyRow->addWidget(Command3);
+  applyRow->addWidget(Text1);
+  applyRow->addStretch();
+  auto* newRow = new QHBoxLayout;
+  newRow->setSpacing(2);
+  newRow->addWidget(Command7);
+  newRow->addWidget(Text3);
+  newRow->addStretch();
+  auto* frameButtons = new QHBoxLayout;
+  frameButtons->addWidget(Command1);
+  frameButtons->addWidget(Command8);
+  auto* frame = new QVBoxLayout(Frame1);
+  frame->addWidget(List1, 1);
+  frame->addLayout(frameButtons);
+  Frame1->setMinimumWidth(TwipsToPixels(3000));
+  auto* endRow = new QHBoxLayout;
+  endRow->addWidget(Command4);
+  endRow->addStretch();
+  endRow->addWidget(Command6);
+  auto* right = new QVBoxLayout;
+  right->setSpacing(4);
+  right->addWidget(Label1);
+  right->addWidget(Text_Titen);
+  right->addSpacing(6);
+  right->addLayout(applyRow);
+  right->addLayout(newRow);
+  right->addSpacing(6);
+  right->addWidget(Frame1, 1);
+  right->addSpacing(6);
+  right->addWidget(Command5);
+  right->addLayout(endRow);
+  Text_Titen->setMinimumWidth(TwipsToPixels(3000));
+
+  auto* body = new QHBoxLayout;
+  body->setSpacing(TwipsToPixels(240));
+  body->addLayout(left, 0);
+  body->addLayout(middle, 0);
+  body->addLayout(right, 1);
+  auto* root = new QVBoxLayout(this);
+  root->setMenuBar(MenuBar);
+  root->setContentsMargins(10, 6, 10, 10);
+  root->addLayout(body);
+}
+
+// --- operations ----------------------------------------------------------------------
+
+RecordFlow::Binding Ondo_Form::Binding() {
+  hensuu& st = Store();
+  RecordFlow::Binding b;
+  b.count = [&st] { return st.TionCount(); };
+  b.current = &st.TionCurrent;
+  b.name = [&st](int16_t i) { return st.TionTable(i).SiteName; };
+  b.show = [this, &st](int16_t i) {
+    const TionRecord& rec = st.TionTable(i);
+    Text_Titen->setText(Q(rec.SiteName));
+    Text_Titen->setCursorPosition(0);
+    MSFlexGrid1->SetRows(GridTextRows(rec.GridText));
+    ShowGridText(*Grid, rec.GridText);
+    ShowApply(false);
+  };
+  b.blank = [this] {
+    MSFlexGrid1->ClearText();
+    MSFlexGrid1->SetRows(kNewInputRows);
+    ShowApply(false);
+  };
+  b.cleanTable = [this] { CleanTable(); };
+  b.store = [&st](int16_t i, const std::string& name, const std::string& gridText) {
+    TionRecord rec{name, gridText};
+    if (i > st.TionCount()) return st.TionTable.Append(std::move(rec));
+    st.TionTable.Replace(i, std::move(rec));
+    return true;
+  };
+  b.saveFile = [this, &st] { return SaveTionFile(st, Context().dataDir); };
+  return b;
+}
+
+void Ondo_Form::ShowApply(bool shown) {
+  Command3->setVisible(shown);
+  Text1->setVisible(shown);
+}
+
+void Ondo_Form::Nyuuryoku_Mode() { flow_.NewRecord(); }
+void Ondo_Form::ShowRecord() { flow_.ShowRecord(); }
+bool Ondo_Form::ApplyRecord() { return flow_.ApplyRecord(); }
+
+void Ondo_Form::CleanTable() {
+  GridTable cells = MSFlexGrid1->Cells();
+  for (int r = 1; r < cells.Rows(); ++r) {
+    std::string& cell = cells.Cell(r, 1);
+    if (cell.empty()) continue;
+    const std::optional<float> value = ParseSingle(cell);
+    cell = value ? SingleText(*value) : std::string();
+  }
+  MSFlexGrid1->SetCells(cells);
+}
+
+// --- buttons and events ----------------------------------------------------------------
+
+void Ondo_Form::Command9_Click() {
+  const DateRange range =
+      CheckDateRange(Combo1->currentText().toStdString(), Combo2->currentText().toStdString(),
+                     Combo3->currentText().toStdString(), Combo4->currentText().toStdString(),
+                     Combo5->currentText().toStdString(), Combo6->currentText().toStdString());
+  switch (range.check) {
+    case DateRangeCheck::BadDate:
+      GetDialogs().Message(this, kTitleCaution, QStringLiteral("日付を正しく入力して下さい"));
+      return;
+    case DateRangeCheck::Reversed:
+      GetDialogs().Message(this, kTitleCaution,
+                           QStringLiteral("最初の日と最後の日の前後関係が正しくありません。\r\n"
+                                          "正しく設定して下さい。"));
+      return;
+    case DateRangeCheck::TooLong:
+      GetDialogs().Message(
+          this, kTitleCaution,
+          QStringLiteral("期間は%1日以内にして下さい。").arg(Q(std::to_string(kMaxRangeDays))));
+      return;
+    case DateRangeCheck::Ok:
+      break;
+  }
+  RecordFlow::Reload reload(*Grid);
+  // What the editor holds stays in its row like every typed temperature.
+  Grid->CommitEditor();
+  if (flow_.NewMode()) ShowApply(true);
+  MSFlexGrid1->SetRows(range.days + 1);
+  GridTable cells = MSFlexGrid1->Cells();
+  const std::vector<std::string> dates = DateTexts(range.first, range.days);
+  for (int i = 0; i < range.days; ++i) cells.Cell(i + 1, 0) = dates[static_cast<size_t>(i)];
+  MSFlexGrid1->SetCells(cells);
+}
+
+void Ondo_Form::Command3_Click() { flow_.ApplyButton(); }
+void Ondo_Form::Command7_Click() { flow_.NewButton(); }
+void Ondo_Form::Command4_Click() { flow_.CancelButton(); }
+void Ondo_Form::Command1_Click() { flow_.SaveButton(); }
+
+void Ondo_Form::Command5_Click() {
+  {
+    RecordFlow::Reload reload(*Grid);
+    if (!ApplyRecord()) return;
+  }
+  Context().navigation.OpenChildScreen(Screen::Suitei_Form, Navigation::CascadeOrder::StepFirst,
+                                       QSize(kSuiteiWidthTwips, kSuiteiHeightTwips));
+}
+
+void Ondo_Form::Command8_Click() {
+  flow_.DeleteButton([this] { Context().navigation.RunDeletionDialog(this); });
+}
+
+void Ondo_Form::Command6_Click() { CloseScreen(); }
+void Ondo_Form::List1_MouseDown() { flow_.ListMouseDown(); }
+bool Ondo_Form::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
+
+bool Ondo_Form::QueryClose() {
+  if (!flow_.Close()) return false;
+  TakeCascadeBack();
+  return true;
+}
+
+}  // namespace kelvora
