@@ -20,6 +20,7 @@
 #include "screens/fit_runner.h"
 #include "screens/frmsplash.h"
 #include "screens/help_window.h"
+#include "screens/hojyobaiyo_form.h"
 #include "screens/look.h"
 #include "screens/parakekka_form0_1.h"
 #include "screens/recovery_keeper.h"
@@ -109,8 +110,10 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetBaiyoFitHook([this](Baiyo_Form0_3& screen, const Baiyo_Form0_3::FitRequest& request) {
     runner_->StartLabFit(screen, request);
   });
-  for (Screen s :
-       {Screen::HojyoBaiyo_Form, Screen::ParaAll_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
+  SetScreenFactory(Screen::HojyoBaiyo_Form, [](const ScreenContext& context) -> ChildScreen* {
+    return new HojyoBaiyo_Form(context);
+  });
+  for (Screen s : {Screen::ParaAll_Form, Screen::Ondo_Form, Screen::Suitei_Form}) {
     SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
       return new PlainChildScreen(context, s);
     });
