@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "kinetics/lab_table.h"
 #include "screens/dialogs.h"
@@ -132,6 +133,12 @@ HojyoBaiyo_Form::HojyoBaiyo_Form(const ScreenContext& context, QWidget* parent)
     MSFlexGrid1->SetColAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     MSFlexGrid1->SetColWidth(c, kGridColWidthTwips);
   }
+  // The date column widens when a full date would not fit the font in use.
+  const int dateWidth =
+      MSFlexGrid1->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00")) + 10;
+  if (dateWidth > TwipsToPixels(kGridColWidthTwips)) {
+    MSFlexGrid1->SetColWidth(0, static_cast<int>(std::ceil(dateWidth * 1440.0 / LogicalDpi())));
+  }
   flow_.FillList();
   if (st.HojyoCount() > 0) {
     if (st.HojyoCurrent < 1 || st.HojyoCurrent > st.HojyoCount()) st.HojyoCurrent = st.HojyoCount();
@@ -184,8 +191,8 @@ void HojyoBaiyo_Form::BuildLayout() {
   Option1->setChecked(true);
   Text1->setAlignment(Qt::AlignRight);
   Text1->setFixedWidth(TwipsToPixels(900));
-  MSFlexGrid1->setMinimumHeight(TwipsToPixels(4000));
-  MSFlexGrid1->setMinimumWidth(TwipsToPixels(3 * kGridColWidthTwips + 400));
+  MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
+  MSFlexGrid1->setMinimumWidth(TwipsToPixels(3 * kGridColWidthTwips + 700));
   for (QWidget* w : {static_cast<QWidget*>(Text3), static_cast<QWidget*>(Command7),
                      static_cast<QWidget*>(Command4), static_cast<QWidget*>(Command3),
                      static_cast<QWidget*>(Text5)}) {
