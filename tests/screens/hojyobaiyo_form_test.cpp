@@ -8,6 +8,7 @@
 
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QScatterSeries>
@@ -18,7 +19,9 @@
 #include "kinetics/curves.h"
 #include "mini_json.h"
 #include "screen_test_env.h"
+#include "screens/fit_runner.h"
 #include "screens/parakekka_form0_1.h"
+#include "screens/saikeisan_form.h"
 #include "store/data_files.h"
 #include "store/grid_text.h"
 #include "store/number_text.h"
@@ -458,6 +461,29 @@ TEST_F(HojyoFit, DaysWithoutTemperatureAreAskedAbout) {
   EXPECT_EQ(s.fieldDays.dayCount, 9);
   EXPECT_EQ(s.fieldObserved.size(), 4u);  // three samples, counted from 1
   EXPECT_EQ(Screen() == nullptr, env.store.ParaCount() == 1);
+}
+
+TEST_F(HojyoFit, StopInTheProgressWindowKeepsTheFieldScreen) {
+  Open({Record("圃場", BenchTable("field-soil-1y.tsv"), false)});
+  bool stopped = false;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    SaiKeisan_Form* p = env.main->Runner().Progress();
+    if (!p || stopped) return;
+    EXPECT_EQ(p->windowTitle().toStdString(), "計算中");
+    EXPECT_TRUE(p->isModal());
+    QTest::mouseClick(p->CommandStop, Qt::LeftButton);
+    stopped = true;
+  });
+  timer.start(5);
+  env.dialogs.answers = {true};
+  Click(screen->Command5);
+  timer.stop();
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(env.store.ParaCount(), 0);
+  EXPECT_EQ(Results(), nullptr);
+  EXPECT_EQ(Screen(), screen);
+  EXPECT_FALSE(env.main->Runner().Running());
 }
 
 }  // namespace
