@@ -40,6 +40,8 @@ QComboBox* DateBox(QWidget* parent, int widthTwips) {
   auto* c = new QComboBox(parent);
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
+  // What is typed is what counts: "200" must not silently become "2000".
+  c->setCompleter(nullptr);
   c->setMinimumWidth(TwipsToPixels(widthTwips));
   return c;
 }
@@ -386,7 +388,7 @@ void HojyoBaiyo_Form::Command9_Click() {
     case DateRangeCheck::TooLong:
       GetDialogs().Message(
           this, kTitleCaution,
-          QStringLiteral("期間が長すぎます。%1日以内で設定して下さい。").arg(kMaxRangeDays));
+          QStringLiteral("期間は%1日以内にして下さい。").arg(Q(std::to_string(kMaxRangeDays))));
       return;
   }
   if (flow_.NewMode()) ShowApply(true);

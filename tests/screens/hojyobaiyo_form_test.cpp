@@ -104,6 +104,11 @@ TEST_F(HojyoTest, DateRangeWritesOneRowPerDayAndKeepsTheOtherColumns) {
   EXPECT_FALSE(Shown(screen->Command7));
   EXPECT_EQ(screen->Combo1->count(), 131);
   EXPECT_EQ(screen->Combo6->count(), 31);
+  // A typed year is taken as typed, not completed from the list.
+  screen->Combo1->setFocus();
+  screen->Combo1->lineEdit()->selectAll();
+  Type("200");
+  EXPECT_EQ(screen->Combo1->currentText(), "200");
 
   Range(2004, 5, 30, 2004, 6, 2);
   ASSERT_EQ(g->Rows(), 5);
@@ -148,6 +153,8 @@ TEST_F(HojyoTest, DateRangeWritesOneRowPerDayAndKeepsTheOtherColumns) {
   ASSERT_EQ(env.dialogs.shown.size(), 3u);
   EXPECT_EQ(env.dialogs.shown[0].text,
             "最初の日と最後の日の前後関係が正しくありません。\r\n正しく設定して下さい。");
+  EXPECT_EQ(env.dialogs.shown[1].text, "日付を正しく入力して下さい");
+  EXPECT_EQ(env.dialogs.shown[2].text, "期間は32766日以内にして下さい。");
   for (const auto& m : env.dialogs.shown) EXPECT_EQ(m.title, "注意");
   EXPECT_EQ(g->Rows(), 7);
   EXPECT_EQ(Cell(1, 0), "2004/04/28");
