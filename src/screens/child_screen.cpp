@@ -2,10 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "screens/barjon.h"
@@ -87,26 +84,6 @@ void ChildFrame::closeEvent(QCloseEvent* event) {
   }
   emit Closed(screen_->Kind());
   QMdiSubWindow::closeEvent(event);
-}
-
-PlainChildScreen::PlainChildScreen(const ScreenContext& context, Screen kind, QWidget* parent)
-    : ChildScreen(context, kind, parent) {
-  // The parameter screens have no menus; the data and estimation screens
-  // carry "ヘルプ".
-  QMenuBar* bar = nullptr;
-  if (kind == Screen::HojyoBaiyo_Form || kind == Screen::Ondo_Form || kind == Screen::Suitei_Form) {
-    bar = new QMenuBar(this);
-    bar->addMenu(MakeHelpMenu());
-  }
-  auto* note = new QLabel(QStringLiteral("この画面は準備中です。"), this);
-  note->setAlignment(Qt::AlignCenter);
-  auto* end = new QPushButton(QStringLiteral("終了"), this);
-  connect(end, &QPushButton::clicked, this, [this] { CloseScreen(); });
-  auto* layout = new QVBoxLayout(this);
-  if (bar) layout->setMenuBar(bar);
-  layout->addWidget(note, 1);
-  layout->addWidget(end, 0, Qt::AlignRight);
-  setMinimumSize(TwipsToPixels(6000), TwipsToPixels(3000));
 }
 
 }  // namespace kelvora

@@ -68,12 +68,4 @@ class ChildFrame : public QMdiSubWindow {
   ChildScreen* screen_;
 };
 
-// A screen that is not built yet: its caption, a short note and "終了".
-class PlainChildScreen : public ChildScreen {
-  Q_OBJECT
-
- public:
-  PlainChildScreen(const ScreenContext& context, Screen kind, QWidget* parent = nullptr);
-};
-
 }  // namespace kelvora

@@ -21,6 +21,7 @@
 #include "screens/fit_runner.h"
 #include "screens/frmsplash.h"
 #include "screens/help_window.h"
+#include "screens/hojyobaiyo_form.h"
 #include "screens/look.h"
 #include "screens/ondo_form.h"
 #include "screens/paraall_form.h"
@@ -130,11 +131,9 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetScreenFactory(Screen::Ondo_Form, [](const ScreenContext& context) -> ChildScreen* {
     return new Ondo_Form(context);
   });
-  for (Screen s : {Screen::HojyoBaiyo_Form}) {
-    SetScreenFactory(s, [s](const ScreenContext& context) -> ChildScreen* {
-      return new PlainChildScreen(context, s);
-    });
-  }
+  SetScreenFactory(Screen::HojyoBaiyo_Form, [](const ScreenContext& context) -> ChildScreen* {
+    return new HojyoBaiyo_Form(context);
+  });
 }
 
 // The buttons keep their places and sizes in twips, widened all alike when a
