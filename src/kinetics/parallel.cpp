@@ -2,6 +2,8 @@
 
 #include <sched.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -11,68 +13,100 @@ namespace {
 
 // A helper thread that takes one job at a time. A job is posted, claimed by
 // whichever side gets to it first (the helper, or the caller once its own
-// half is done), and finished. The helper sleeps on a condition variable
-// between jobs, so a busy machine or a single processor costs no spinning:
-// there the caller simply claims the job back and runs both halves itself.
+// half is done), and finished. Jobs come every few microseconds while a fit
+// runs, so each side first watches for the other for a short, bounded while
+// (kSpin) and only then sleeps on a condition variable: an idle machine hands
+// jobs over without a system call, while on a busy machine or one without a
+// core to spare nobody keeps a processor from others for longer than that,
+// and the caller simply claims a job the helper has not started and runs
+// both halves itself.
 class Helper {
  public:
   Helper() : thread_([this] { Loop(); }) {}
   ~Helper() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      quit_ = true;
+      quit_.store(true, std::memory_order_release);
     }
-    wake_.notify_one();
+    wake_.notify_all();
     thread_.join();
   }
 
   void Run(const std::function<void()>& a, const std::function<void()>& b) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      job_ = &a;
-      state_ = State::Posted;
-    }
-    wake_.notify_one();
+    job_.store(&a, std::memory_order_relaxed);
+    state_.store(kPosted, std::memory_order_release);
+    WakeIfAsleep(wake_);
     b();
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (state_ == State::Posted) {
+    int expected = kPosted;
+    if (state_.compare_exchange_strong(expected, kIdle, std::memory_order_acq_rel)) {
       // The helper has not started: take the job back.
-      state_ = State::Idle;
-      job_ = nullptr;
-      lock.unlock();
       a();
       return;
     }
-    finished_.wait(lock, [this] { return state_ == State::Done; });
-    state_ = State::Idle;
-    job_ = nullptr;
+    if (!SpinUntil([this] { return state_.load(std::memory_order_acquire) == kDone; })) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++sleepers_;
+      finished_.wait(lock, [this] { return state_.load(std::memory_order_acquire) == kDone; });
+      --sleepers_;
+    }
+    state_.store(kIdle, std::memory_order_relaxed);
   }
 
  private:
-  enum class State { Idle, Posted, Claimed, Done };
+  static constexpr int kIdle = 0, kPosted = 1, kClaimed = 2, kDone = 3;
+  static constexpr std::chrono::microseconds kSpin{10};
+
+  // Watches `ready` for at most kSpin; true when it became true.
+  template <typename Ready>
+  static bool SpinUntil(Ready ready) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (;;) {
+      for (int i = 0; i < 64; ++i) {
+        if (ready()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+      }
+      if (std::chrono::steady_clock::now() >= until) return ready();
+    }
+  }
+
+  // Wakes a side that went to sleep on `cv`; the state change it waits for
+  // was stored before.
+  void WakeIfAsleep(std::condition_variable& cv) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sleepers_ > 0) cv.notify_all();
+  }
 
   void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return quit_ || state_ == State::Posted; });
-      if (quit_) return;
-      state_ = State::Claimed;
-      const std::function<void()>* job = job_;
-      lock.unlock();
-      (*job)();
-      lock.lock();
-      state_ = State::Done;
-      lock.unlock();
-      finished_.notify_one();
-      lock.lock();
+      auto posted = [this] {
+        return quit_.load(std::memory_order_acquire) ||
+               state_.load(std::memory_order_acquire) == kPosted;
+      };
+      if (!SpinUntil(posted)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++sleepers_;
+        wake_.wait(lock, posted);
+        --sleepers_;
+      }
+      if (quit_.load(std::memory_order_acquire)) return;
+      int expected = kPosted;
+      if (!state_.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel)) {
+        continue;  // the caller took it back
+      }
+      (*job_.load(std::memory_order_relaxed))();
+      state_.store(kDone, std::memory_order_release);
+      WakeIfAsleep(finished_);
     }
   }
 
   std::mutex mutex_;
   std::condition_variable wake_, finished_;
-  const std::function<void()>* job_ = nullptr;  // guarded by mutex_
-  State state_ = State::Idle;                   // guarded by mutex_
-  bool quit_ = false;                           // guarded by mutex_
+  int sleepers_ = 0;  // guarded by mutex_
+  std::atomic<const std::function<void()>*> job_{nullptr};
+  std::atomic<int> state_{kIdle};
+  std::atomic<bool> quit_{false};
   std::thread thread_;
 };
 

@@ -8,8 +8,9 @@ namespace kelvora {
 // Runs `a` and `b` and returns when both are done: `b` on the calling thread,
 // `a` on a helper thread when this thread may use more than one processor.
 // When the helper has not started `a` by the time `b` is done (it did not get
-// a core), the calling thread runs `a` itself. Nobody spins: the helper
-// sleeps between jobs and the caller sleeps while the helper finishes `a`.
+// a core), the calling thread runs `a` itself. Neither side watches for the
+// other longer than a few tens of microseconds: then the helper sleeps until
+// the next job and the caller until the helper has finished `a`.
 // The helper thread is started once per calling thread and kept.
 void RunBoth(const std::function<void()>& a, const std::function<void()>& b);
 
