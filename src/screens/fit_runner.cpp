@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "screens/baiyo_form0_3.h"
 #include "screens/dialogs.h"
 #include "screens/mdiform1.h"
 #include "screens/paraall_form.h"

@@ -12,10 +12,11 @@
 #include "kinetics/fit_driver.h"
 #include "kinetics/fit_sequence.h"
 #include "kinetics/fit_worker.h"
-#include "screens/baiyo_form0_3.h"
 #include "store/records.h"
 
 namespace kelvora {
+
+class Baiyo_Form0_3;
 
 class MDIForm1;
 class SaiKeisan_Form;
