@@ -79,7 +79,6 @@ class MDIForm1 : public QMainWindow, public Navigation {
   // Handed to every incubation screen for "⑦ パラメータ算出" (also to the
   // one open now).
   void SetBaiyoFitHook(Baiyo_Form0_3::FitHook hook);
-  const Baiyo_Form0_3::FitHook& BaiyoFitHook() const { return baiyoFitHook_; }
 
   // Navigation.
   ChildScreen* OpenChildScreen(Screen screen, CascadeOrder order = CascadeOrder::LoadFirst,
