@@ -30,6 +30,9 @@ class QuietDialogs : public Dialogs {
     return QDialog::Rejected;
   }
   QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
 };
 
 std::string ReadFile(const std::string& path) {

@@ -30,6 +30,9 @@ class QuietDialogs : public Dialogs {
   bool YesNo(QWidget*, const QString&, const QString&) override { return false; }
   int Exec(QDialog&) override { return QDialog::Rejected; }
   QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
   QString last;
 };
 
@@ -39,6 +42,7 @@ class NoNavigation : public Navigation {
   ChildScreen* FindScreen(Screen) const override { return nullptr; }
   bool CloseChildScreen(Screen) override { return true; }
   bool RunDeletionDialog(QWidget*) override { return false; }
+  void ShowPrintSelection() override {}
 };
 
 std::string Temperature(int day) {

@@ -28,6 +28,9 @@ class CountingDialogs : public Dialogs {
   bool YesNo(QWidget*, const QString&, const QString&) override { return false; }
   int Exec(QDialog&) override { return 0; }
   QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
 };
 
 TionRecord TenYears(int site) {

@@ -11,6 +11,7 @@
 
 #include "cli/input_checks.h"
 #include "cli/json.h"
+#include "cli/report.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
 #include "kinetics/lab_table.h"
@@ -36,6 +37,8 @@ const char* kUsage =
     "      地温の表（年/月/日、地温）から無機化量を推定します。\n"
     "  dump DIR\n"
     "      データフォルダの5つのファイルを JSON（UTF-8）で出力します。\n"
+    "  report parameters|estimations DIR --out FILE.pdf [--records LIST]\n"
+    "      データフォルダの記録から帳票（パラメータ計算結果、推定結果）の PDF を作ります。\n"
     "\n"
     "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n";
@@ -593,6 +596,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (cmd == "fit-field") return RunFit(args, true, out, err);
     if (cmd == "estimate") return RunEstimate(args, out, err);
     if (cmd == "dump") return RunDump(args, out, err);
+    if (cmd == "report") return RunReport(args, out, err);
     err << "不明なコマンドです: " << cmd << "\n\n" << kUsage;
     return 2;
   } catch (const UsageError& e) {

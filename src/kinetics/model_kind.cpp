@@ -5,7 +5,7 @@
 namespace kelvora {
 namespace {
 
-struct ModelTexts {
+struct ModelTable {
   std::string name;
   std::vector<std::string> params;
   std::vector<std::string> dialogParams;
@@ -14,8 +14,8 @@ struct ModelTexts {
   int16_t fitted;
 };
 
-const ModelTexts& Texts(int16_t m) {
-  static const ModelTexts kModels[] = {
+const ModelTable& Texts(int16_t m) {
+  static const ModelTable kModels[] = {
       {"単純型",
        {"Ea", "k", "No", "C"},
        {"Ea", "k", "No", "C"},
@@ -92,5 +92,46 @@ const std::string& FormulaResultsLine2(int16_t m) { return Texts(m).results2; }
 const std::string& FormulaListText(int16_t m) { return Texts(m).list; }
 const std::string& FormulaPrintText(int16_t m) { return Texts(m).print; }
 std::string AmountUnitHeader(int16_t m) { return m <= 3 ? "(mg/100g)" : "(%)"; }
+
+namespace {
+
+// Ea: whole numbers; rate constants: five decimals (four for the Gaussian
+// model on the results screen); amounts, TAU and sigma: two.
+int Decimals(const std::string& name, int16_t model, ModelTexts texts) {
+  if (name.rfind("Ea", 0) == 0) return 0;
+  if (name.rfind("k", 0) == 0) return texts == ModelTexts::Results && model == 6 ? 4 : 5;
+  return 2;
+}
+
+}  // namespace
+
+std::vector<ParamRow> ModelParamRows(int16_t model, ModelTexts texts) {
+  std::vector<ParamRow> rows;
+  if (!IsValidModel(model)) return rows;
+  const std::vector<std::string>& names =
+      texts == ModelTexts::List ? DialogParamNames(model) : ParamNames(model);
+  const std::vector<std::string>& units = ParamUnits(model);
+  for (size_t i = 0; i < names.size(); ++i) {
+    ParamRow row;
+    row.name = names[i];
+    if (texts == ModelTexts::Results && i < units.size()) row.unit = units[i];
+    row.decimals = Decimals(names[i], model, texts);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<std::string> ModelFormulaLines(int16_t model, ModelTexts texts) {
+  if (!IsValidModel(model)) return {};
+  switch (texts) {
+    case ModelTexts::List:
+      return {FormulaListText(model)};
+    case ModelTexts::Report:
+      return {FormulaPrintText(model)};
+    case ModelTexts::Results:
+      break;
+  }
+  return {FormulaResultsLine1(model), FormulaResultsLine2(model)};
+}
 
 }  // namespace kelvora

@@ -51,4 +51,23 @@ const std::string& FormulaPrintText(int16_t modelNo);
 // Unit of the amounts of the material ("(mg/100g)" for 1-3, "(%)" for 4-6).
 std::string AmountUnitHeader(int16_t modelNo);
 
+// Which texts of a model are shown: the results screen's (names such as
+// "Nim", units, the two formula lines, k of the Gaussian model to four
+// decimals), the parameter list's ("Noim", no units, one formula line, every
+// k to five decimals) or the printed parameter report's (the results screen's
+// names, the list's number patterns, the printed formula).
+enum class ModelTexts { Results, List, Report };
+
+// One parameter row of a model.
+struct ParamRow {
+  std::string name;
+  std::string unit;  // empty in the parameter list's and the report's texts
+  int decimals = 2;  // of the number pattern: "0", "0.00", "0.0000", "0.00000"
+};
+
+// The parameter rows of a model (RecordParamCount rows, in ParaRecord slot
+// order) and its formula lines; none for a model number out of range.
+std::vector<ParamRow> ModelParamRows(int16_t model, ModelTexts texts);
+std::vector<std::string> ModelFormulaLines(int16_t model, ModelTexts texts);
+
 }  // namespace kelvora

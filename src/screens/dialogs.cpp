@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -42,5 +43,10 @@ bool QtDialogs::YesNo(QWidget* parent, const QString& title, const QString& text
 int QtDialogs::Exec(QDialog& dialog) { return dialog.exec(); }
 
 QAction* QtDialogs::Popup(QMenu& menu, const QPoint& globalPos) { return menu.exec(globalPos); }
+
+QString QtDialogs::SaveFileName(QWidget* parent, const QString& caption,
+                                const QString& suggestedPath, const QString& filter) {
+  return QFileDialog::getSaveFileName(parent, caption, suggestedPath, filter);
+}
 
 }  // namespace kelvora

@@ -33,6 +33,11 @@ class Dialogs {
   // Pops up a menu at a global position and waits for the choice; the chosen
   // action has been triggered when this returns (nullptr when none was chosen).
   virtual QAction* Popup(QMenu& menu, const QPoint& globalPos) = 0;
+  // Asks for the name of a file to write, starting at `suggestedPath`; an
+  // existing file is replaced only after the user confirmed it. Empty when
+  // the user cancelled.
+  virtual QString SaveFileName(QWidget* parent, const QString& caption,
+                               const QString& suggestedPath, const QString& filter) = 0;
 };
 
 // The real message boxes, dialogs and menus.
@@ -43,6 +48,8 @@ class QtDialogs : public Dialogs {
   bool YesNo(QWidget* parent, const QString& title, const QString& text) override;
   int Exec(QDialog& dialog) override;
   QAction* Popup(QMenu& menu, const QPoint& globalPos) override;
+  QString SaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
+                       const QString& filter) override;
 };
 
 }  // namespace kelvora

@@ -15,6 +15,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "print/prifrm_select.h"
+#include "print/printers.h"
 #include "screens/barjon.h"
 #include "screens/delfrm_select.h"
 #include "screens/dialogs.h"
@@ -51,7 +53,8 @@ QPushButton* TaskButton(const QString& caption, QWidget* parent) {
 
 }  // namespace
 
-MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs, QWidget* parent)
+MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs, QWidget* parent,
+                   PrinterSystem* printers)
     : QMainWindow(parent),
       MdiArea(new QMdiArea(this)),
       Picture1(new QWidget(this)),
@@ -68,7 +71,9 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
       dataDir_(std::move(dataDir)),
       dialogs_(dialogs),
       runner_(new FitRunner(*this)),
-      recovery_(new RecoveryKeeper(store, dataDir_, dialogs, this)) {
+      recovery_(new RecoveryKeeper(store, dataDir_, dialogs, this)),
+      systemPrinters_(printers ? nullptr : std::make_unique<SystemPrinters>()),
+      printing_(std::make_unique<PrintState>(printers ? *printers : *systemPrinters_)) {
   setObjectName(QStringLiteral("MDIForm1"));
   setWindowTitle(QStringLiteral("ケルボラ１"));
   setWindowIcon(ProgramIcon());
@@ -229,6 +234,7 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
   // The recovery copy goes, unless the data the user wanted saved is in it
   // only.
   recovery_->Finish(saveFailed);
+  if (printSelection_) printSelection_->close();
   closed_ = true;
   event->accept();
   emit Closed();
@@ -244,7 +250,26 @@ void MDIForm1::ShowFileMessages(const std::vector<std::string>& messages) {
 // --- child screens ------------------------------------------------------------------------
 
 ScreenContext MDIForm1::Context() {
-  return ScreenContext{store_, dialogs_, dataDir_, *this, runner_, &session_};
+  return ScreenContext{store_, dialogs_, dataDir_, *this, runner_, &session_, printing_.get()};
+}
+
+MDIForm1::~MDIForm1() {
+  // The print window goes before the printer state it refers to.
+  delete printSelection_.data();
+}
+
+PriFrm_Select* MDIForm1::PrintSelection() const { return printSelection_.data(); }
+
+void MDIForm1::ShowPrintSelection() {
+  if (printSelection_) {
+    printSelection_->close();
+    delete printSelection_.data();
+  }
+  printSelection_ = new PriFrm_Select(store_, dialogs_, *printing_, this);
+  printSelection_->setWindowFlag(Qt::Window);
+  printSelection_->show();
+  printSelection_->raise();
+  printSelection_->activateWindow();
 }
 
 void MDIForm1::SetScreenFactory(Screen screen, ScreenFactory factory) {

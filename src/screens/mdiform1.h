@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "kinetics/fit_session.h"
 #include "screens/baiyo_form0_3.h"
@@ -23,6 +24,9 @@ namespace kelvora {
 
 class Dialogs;
 class FitRunner;
+class PrinterSystem;
+class PrintState;
+class PriFrm_Select;
 class RecoveryKeeper;
 class hensuu;
 
@@ -35,8 +39,10 @@ class MDIForm1 : public QMainWindow, public Navigation {
   // Runs the deletion dialog for Store().DeleteKind, modally over `owner`.
   using DeletionDialog = std::function<void(QWidget* owner)>;
 
+  // `printers` is the system's printers when nullptr.
   MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialogs,
-           QWidget* parent = nullptr);
+           QWidget* parent = nullptr, PrinterSystem* printers = nullptr);
+  ~MDIForm1() override;
 
   hensuu& Store() const { return store_; }
   // The state of the current fit, shared by the fit and the results screen.
@@ -44,6 +50,10 @@ class MDIForm1 : public QMainWindow, public Navigation {
   // Runs fits from the screens.
   FitRunner& Runner() const { return *runner_; }
   const std::filesystem::path& DataDir() const { return dataDir_; }
+  // The printers and the current printer of the run.
+  PrintState& Printing() const { return *printing_; }
+  // The print selection window while it is open.
+  PriFrm_Select* PrintSelection() const;
   Dialogs& GetDialogs() const { return dialogs_; }
   // What the screens are built with: the above and this window's navigation.
   ScreenContext Context();
@@ -76,6 +86,7 @@ class MDIForm1 : public QMainWindow, public Navigation {
   void SetDeletionDialog(DeletionDialog dialog) { deletionDialog_ = std::move(dialog); }
   // Runs the deletion dialog; false when there is none yet.
   bool RunDeletionDialog(QWidget* owner) override;
+  void ShowPrintSelection() override;
   // Handed to every incubation screen for "⑦ パラメータ算出" (also to the
   // one open now).
   void SetBaiyoFitHook(Baiyo_Form0_3::FitHook hook);
@@ -120,6 +131,9 @@ class MDIForm1 : public QMainWindow, public Navigation {
   FitSession session_;
   FitRunner* runner_;
   RecoveryKeeper* recovery_;
+  std::unique_ptr<PrinterSystem> systemPrinters_;
+  std::unique_ptr<PrintState> printing_;
+  QPointer<PriFrm_Select> printSelection_;
   std::map<Screen, ScreenFactory> factories_;
   std::map<Screen, QPointer<ChildFrame>> open_;
   DeletionDialog deletionDialog_;

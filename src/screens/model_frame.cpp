@@ -2,45 +2,10 @@
 
 #include <QGridLayout>
 
-#include "kinetics/model_kind.h"
 #include "screens/qtext.h"
 #include "store/number_text.h"
 
 namespace kelvora {
-
-namespace {
-
-// Ea: whole numbers; rate constants: five decimals (four for the Gaussian
-// model on the results screen); amounts, TAU and sigma: two.
-int Decimals(const std::string& name, int16_t model, ModelTexts texts) {
-  if (name.rfind("Ea", 0) == 0) return 0;
-  if (name.rfind("k", 0) == 0) return texts == ModelTexts::Results && model == 6 ? 4 : 5;
-  return 2;
-}
-
-}  // namespace
-
-std::vector<ParamRow> ModelParamRows(int16_t model, ModelTexts texts) {
-  std::vector<ParamRow> rows;
-  if (!IsValidModel(model)) return rows;
-  const std::vector<std::string>& names =
-      texts == ModelTexts::Results ? ParamNames(model) : DialogParamNames(model);
-  const std::vector<std::string>& units = ParamUnits(model);
-  for (size_t i = 0; i < names.size(); ++i) {
-    ParamRow row;
-    row.name = names[i];
-    if (texts == ModelTexts::Results && i < units.size()) row.unit = units[i];
-    row.decimals = Decimals(names[i], model, texts);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-std::vector<std::string> ModelFormulaLines(int16_t model, ModelTexts texts) {
-  if (!IsValidModel(model)) return {};
-  if (texts == ModelTexts::List) return {FormulaListText(model)};
-  return {FormulaResultsLine1(model), FormulaResultsLine2(model)};
-}
 
 ModelFrame::ModelFrame(int paramRows, int formulaLines, bool units, QWidget* parent)
     : QGroupBox(parent), grid_(new QGridLayout(this)), paramRows_(paramRows) {

@@ -10,30 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "kinetics/model_kind.h"
 
 class QGridLayout;
 
 namespace kelvora {
-
-// Which texts of a model a frame shows: the results screen's (names such as
-// "Nim", units, the two formula lines, k of the Gaussian model to four
-// decimals) or the parameter list's ("Noim", no units, one formula line,
-// every k to five decimals).
-enum class ModelTexts { Results, List };
-
-// One parameter row of a model.
-struct ParamRow {
-  std::string name;
-  std::string unit;  // empty in the parameter list's texts
-  int decimals = 2;  // of the number pattern: "0", "0.00", "0.0000", "0.00000"
-};
-
-// The parameter rows of a model (RecordParamCount rows, in ParaRecord slot
-// order) and its formula lines.
-std::vector<ParamRow> ModelParamRows(int16_t model, ModelTexts texts);
-std::vector<std::string> ModelFormulaLines(int16_t model, ModelTexts texts);
 
 class ModelFrame : public QGroupBox {
   Q_OBJECT

@@ -442,8 +442,7 @@ void ParaAll_Form::Command8_Click() {
 
 void ParaAll_Form::Command2_Click() {
   Store().PrintKind = 1;
-  GetDialogs().Message(this, kTitleCaution,
-                       QStringLiteral("このバージョンでは、まだ印刷できません。"));
+  Context().navigation.ShowPrintSelection();
 }
 
 void ParaAll_Form::Command5_Click() { CloseScreen(); }

@@ -13,6 +13,7 @@
 
 #include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
+#include "print/prionly_select.h"
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
@@ -376,8 +377,30 @@ void ParaKekka_Form0_1::Command4_Click() {
 
 void ParaKekka_Form0_1::Command3_Click() {
   SaveChangedBestModel();
-  GetDialogs().Message(this, kTitleCaution,
-                       QStringLiteral("このバージョンでは、まだ印刷できません。"));
+  if (!Context().printing) return;
+  const QList<QPushButton*> buttons{Command1, Command2, Command3, Command4, Command5, Command6};
+  const QPalette screenPalette = palette();
+  const bool filled = autoFillBackground();
+  auto prepare = [&] {
+    // The picture shows the results without buttons, on white.
+    for (QPushButton* b : buttons) b->hide();
+    Label8->hide();
+    QPalette white = screenPalette;
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+  };
+  auto restore = [&] {
+    // Every button comes back, "再計算" too (it asks for changed initial
+    // values first); "キャンセル" stays hidden.
+    for (QPushButton* b : buttons) b->show();
+    Command7->hide();
+    Label8->show();
+    setPalette(screenPalette);
+    setAutoFillBackground(filled);
+  };
+  PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("パラメータ計算結果"),
+                   prepare, restore);
 }
 
 void ParaKekka_Form0_1::Command2_Click() {

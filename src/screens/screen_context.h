@@ -17,6 +17,7 @@ namespace kelvora {
 class ChildScreen;
 class Dialogs;
 class FitRunner;
+class PrintState;
 class hensuu;
 struct FitSession;
 
@@ -51,6 +52,9 @@ class Navigation {
   // Runs the deletion dialog for the store's DeleteKind modally over
   // `owner`; false when there is none.
   virtual bool RunDeletionDialog(QWidget* owner) = 0;
+  // Shows the print selection window for the store's PrintKind, without
+  // waiting (a window left open from before is replaced).
+  virtual void ShowPrintSelection() = 0;
 
   template <typename T>
   T* Find(Screen screen) const {
@@ -67,6 +71,8 @@ struct ScreenContext {
   FitRunner* runner = nullptr;
   // The state of the current fit, read by the results screen.
   FitSession* session = nullptr;
+  // The printers and the current one; nullptr where nothing can print.
+  PrintState* printing = nullptr;
 };
 
 // WindowCascadeOffset of the next opened window: 500 twips further along the

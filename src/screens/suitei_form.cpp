@@ -582,8 +582,7 @@ void Suitei_Form::Command10_Click() {
 
 void Suitei_Form::Command6_Click() {
   Store().PrintKind = 2;
-  GetDialogs().Message(this, kTitleCaution,
-                       QStringLiteral("このバージョンでは、まだ印刷できません。"));
+  Context().navigation.ShowPrintSelection();
 }
 
 void Suitei_Form::Command11_Click() {

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "kinetics/model_kind.h"
+#include "print/prionly_select.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "store/hensuu.h"
@@ -212,8 +213,26 @@ bool Suitei_Graph::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Suitei_Graph::Command1_Click() {
-  GetDialogs().Message(this, kTitleCaution,
-                       QStringLiteral("このバージョンでは、まだ印刷できません。"));
+  if (!Context().printing) return;
+  const QPalette screenPalette = palette();
+  const bool filled = autoFillBackground();
+  auto prepare = [&] {
+    // The picture shows the captions and the chart without buttons, on white.
+    Command1->hide();
+    Command2->hide();
+    QPalette white = screenPalette;
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+  };
+  auto restore = [&] {
+    Command1->show();
+    Command2->show();
+    setPalette(screenPalette);
+    setAutoFillBackground(filled);
+  };
+  PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("窒素無機化推定量"),
+                   prepare, restore);
 }
 
 void Suitei_Graph::Command2_Click() { CloseScreen(); }

@@ -14,6 +14,8 @@
 #include "cli/cli.h"
 #include "kinetics/model_kind.h"
 #include "mini_json.h"
+#include "pdf_text.h"
+#include "print/prionly_select.h"
 #include "screen_test_env.h"
 #include "screens/fit_runner.h"
 #include "screens/parakekka_form0_1.h"
@@ -159,6 +161,45 @@ TEST_F(FitScreens, SoilFitStoresTheCliRecordAndShowsTheResults) {
   EXPECT_EQ(static_cast<QScatterSeries*>(chart->series()[1])->count(), 30);
   EXPECT_FALSE(r->Command1->isVisibleTo(r));
   EXPECT_FALSE(r->Command7->isVisibleTo(r));
+}
+
+TEST_F(FitScreens, PrintChoosesThePrinterThenPrintsTheWindowImage) {
+  Open(Record("試料", BenchTable("soil-3x10.tsv"), false));
+  PressFit();
+  ParaKekka_Form0_1* r = Results();
+  ASSERT_NE(r, nullptr);
+  const QColor background = r->palette().color(QPalette::Window);
+  env.dialogs.onExec = [&](QDialog& d) {
+    auto* choice = qobject_cast<PriOnly_Select*>(&d);
+    EXPECT_NE(choice, nullptr);
+    if (!choice) return int(QDialog::Rejected);
+    EXPECT_EQ(choice->List2->currentRow(), 1);  // the system's default printer
+    choice->List2->setCurrentRow(0);
+    choice->Command1->click();
+    return choice->result();
+  };
+  QTest::mouseClick(r->Command3, Qt::LeftButton);  // "印刷"
+  ASSERT_EQ(env.printers.jobs.size(), 1u);
+  EXPECT_EQ(env.printers.jobs[0].printer, "事務所のプリンター");
+  EXPECT_EQ(env.printers.jobs[0].title, "パラメータ計算結果");
+  const std::filesystem::path job = env.printers.jobs[0].file.toStdString();
+  EXPECT_EQ(testing::PdfPages(job), 1);
+  EXPECT_EQ(testing::PdfPageSize(job), "842 x 595");
+  const std::string images =
+      testing::CommandOutput("pdfimages -list " + testing::Quote(job.string()));
+  EXPECT_EQ(testing::Count(images, "image "), 1) << images;
+  // Afterwards every button of the first six is back, "再計算" too; "キャンセル"
+  // stays hidden and the background is the screen's own again.
+  for (QPushButton* b :
+       {r->Command1, r->Command2, r->Command3, r->Command4, r->Command5, r->Command6}) {
+    EXPECT_TRUE(b->isVisibleTo(r)) << b->text().toStdString();
+  }
+  EXPECT_FALSE(r->Command7->isVisibleTo(r));
+  EXPECT_TRUE(r->Label8->isVisibleTo(r));
+  EXPECT_EQ(r->palette().color(QPalette::Window), background);
+  // "再計算" without changed initial values asks for them.
+  r->Command1->click();
+  EXPECT_EQ(env.dialogs.shown.back().text, "初期値を変更してください");
 }
 
 TEST_F(FitScreens, FertilizerFitStoresTheCliRecord) {

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QTest>
 
+#include "print/prifrm_select.h"
 #include "screen_test_env.h"
 #include "screens/controls.h"
 #include "screens/delfrm_select.h"
@@ -208,10 +209,18 @@ TEST_F(ParaAllTest, ShowsTheNewestSetAndPagesWithinTheList) {
   ClickOption(screen->Option1);
   EXPECT_TRUE(screen->Option6->isChecked());
 
-  // "データ印刷" sets the print kind and says printing is not there yet.
+  // "データ印刷" opens the print selection for parameter sets with the shown
+  // record selected, without waiting.
   Click(screen->Command2);
   EXPECT_EQ(env.store.PrintKind, 1);
-  EXPECT_EQ(LastMessage(), "このバージョンでは、まだ印刷できません。");
+  PriFrm_Select* print = env.main->PrintSelection();
+  ASSERT_NE(print, nullptr);
+  EXPECT_TRUE(print->isVisible());
+  EXPECT_FALSE(print->isModal());
+  EXPECT_EQ(print->Kind(), 1);
+  EXPECT_EQ(print->List1->count(), env.store.ParaCount());
+  EXPECT_EQ(print->List1->currentRow(), 2);
+  EXPECT_EQ(print->List1->item(2)->text(), "肥料C");
 }
 
 TEST_F(ParaAllTest, ListClicksDuringHandEntryAskFirst) {

@@ -28,6 +28,7 @@ class NoNavigation : public Navigation {
   ChildScreen* FindScreen(Screen) const override { return nullptr; }
   bool CloseChildScreen(Screen) override { return true; }
   bool RunDeletionDialog(QWidget*) override { return false; }
+  void ShowPrintSelection() override {}
 };
 
 class SeriesScreen : public ChildScreen {

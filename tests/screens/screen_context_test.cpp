@@ -24,6 +24,7 @@ class RecordingNavigation : public Navigation {
   std::vector<Screen> closed;
   std::function<void()> deletionDialog;
   int deletions = 0;
+  int printSelections = 0;
 
   ChildScreen* OpenChildScreen(Screen screen, CascadeOrder, QSize) override {
     opened.push_back(screen);
@@ -39,6 +40,7 @@ class RecordingNavigation : public Navigation {
     if (deletionDialog) deletionDialog();
     return true;
   }
+  void ShowPrintSelection() override { ++printSelections; }
 };
 
 BaiyoRecord Record(const std::string& name, const std::string& day) {

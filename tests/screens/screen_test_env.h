@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "fake_printers.h"
 #include "screens/data_grid.h"
 #include "screens/mdiform1.h"
 #include "scripted_dialogs.h"
@@ -69,10 +70,12 @@ struct ScreenEnv {
   QTemporaryDir tmp;
   hensuu store;
   ScriptedDialogs dialogs;
+  FakePrinters printers;
   std::unique_ptr<MDIForm1> main;
 
   ScreenEnv() {
-    main = std::make_unique<MDIForm1>(store, DataDir(), dialogs);
+    printers.jobFolder = tmp.filePath(QStringLiteral("jobs"));
+    main = std::make_unique<MDIForm1>(store, DataDir(), dialogs, nullptr, &printers);
     main->resize(1366, 768);
   }
   std::filesystem::path DataDir() const {

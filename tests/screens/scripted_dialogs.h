@@ -19,7 +19,7 @@ namespace kelvora {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Shown {
-    QString kind;  // "message" or "question"
+    QString kind;  // "message", "question" or "file"
     QString title;
     QString text;
   };
@@ -29,6 +29,8 @@ class ScriptedDialogs : public Dialogs {
   std::function<int(QDialog&)> onExec;
   std::function<QAction*(QMenu&)> onPopup;
   int popups = 0;
+  std::deque<QString> fileNames;  // for SaveFileName, in order; empty text = cancelled
+  QStringList suggestedPaths;     // what SaveFileName was asked with
 
   void Message(QWidget*, const QString& title, const QString& text, Icon) override {
     shown.push_back({QStringLiteral("message"), title, text});
@@ -55,6 +57,19 @@ class ScriptedDialogs : public Dialogs {
     QAction* chosen = onPopup ? onPopup(menu) : nullptr;
     if (chosen) chosen->trigger();
     return chosen;
+  }
+
+  QString SaveFileName(QWidget*, const QString& caption, const QString& suggestedPath,
+                       const QString&) override {
+    shown.push_back({QStringLiteral("file"), caption, suggestedPath});
+    suggestedPaths << suggestedPath;
+    if (fileNames.empty()) {
+      ADD_FAILURE() << "unexpected file name question: " << caption.toStdString();
+      return {};
+    }
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return name;
   }
 
   // Texts of the messages shown so far.

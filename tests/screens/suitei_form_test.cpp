@@ -20,6 +20,8 @@
 #include "kinetics/curves.h"
 #include "kinetics/model_kind.h"
 #include "mini_json.h"
+#include "pdf_text.h"
+#include "print/prifrm_select.h"
 #include "screen_test_env.h"
 #include "screens/controls.h"
 #include "screens/flex_grid.h"
@@ -412,8 +414,10 @@ TEST_F(SuiteiScreen, TheGraphDrawsTheShownEstimationWithGapsAndCopiesOnlyAPictur
   Open();
   QTest::mouseClick(s->Command6, Qt::LeftButton);  // "印刷"
   EXPECT_EQ(env.store.PrintKind, 2);
-  ASSERT_EQ(env.dialogs.shown.size(), 1u);
-  EXPECT_EQ(env.dialogs.shown[0].text, "このバージョンでは、まだ印刷できません。");
+  ASSERT_NE(env.main->PrintSelection(), nullptr);
+  EXPECT_EQ(env.main->PrintSelection()->Kind(), 2);
+  EXPECT_TRUE(env.dialogs.shown.empty());
+  env.main->PrintSelection()->close();
 
   // The first series has a day without temperature: two pieces of line.
   Pick(s->List2, {0});
@@ -445,8 +449,19 @@ TEST_F(SuiteiScreen, TheGraphDrawsTheShownEstimationWithGapsAndCopiesOnlyAPictur
   EXPECT_TRUE(mime->hasImage());
   EXPECT_FALSE(mime->hasText());
   EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+  // "印刷": the printer choice closed without "印刷" keeps the current
+  // printer, and the window image is printed all the same, A4 landscape.
+  env.dialogs.onExec = [](QDialog& d) {
+    EXPECT_EQ(d.windowTitle(), "プリンターの選択");
+    return int(QDialog::Rejected);
+  };
   QTest::mouseClick(g->Command1, Qt::LeftButton);
-  EXPECT_EQ(env.dialogs.shown.size(), 2u);
+  ASSERT_EQ(env.printers.jobs.size(), 1u);
+  EXPECT_EQ(env.printers.jobs[0].printer, "Canon_LBP");
+  EXPECT_EQ(env.printers.jobs[0].title, "窒素無機化推定量");
+  EXPECT_EQ(testing::PdfPageSize(env.printers.jobs[0].file.toStdString()), "842 x 595");
+  EXPECT_TRUE(g->Command1->isVisibleTo(g) && g->Command2->isVisibleTo(g));
+  EXPECT_TRUE(env.dialogs.shown.empty());
   QTest::mouseClick(g->Command2, Qt::LeftButton);
   EXPECT_EQ(env.main->FindScreen(Screen::Suitei_Graph), nullptr);
 

@@ -1,0 +1,71 @@
+// "データの選択": the print selection window. It lists the parameter sets
+// (the store's PrintKind 1) or the estimation results (PrintKind 2) and the
+// printers; "印刷" prints the selected records on the chosen printer as the
+// parameter report or one estimation report each. Modeless; it closes itself
+// once the pages went out.
+#pragma once
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <cstdint>
+#include <vector>
+
+#include "print/printers.h"
+
+namespace kelvora {
+
+class Dialogs;
+class hensuu;
+
+class PriFrm_Select : public QDialog {
+  Q_OBJECT
+
+ public:
+  PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printing, QWidget* parent = nullptr);
+
+  QGroupBox* const Frame1;   // "印刷する項目の選択"
+  QLabel* const Label5;      // what the entries name
+  QListWidget* const List1;  // one entry per record
+  QLabel* const Label3;      // the two lines of the selection hint
+  QLabel* const Label4;
+  QGroupBox* const Frame2;      // "プリンタの選択"
+  QListWidget* const List2;     // the printers, then "PDFファイルに保存"
+  QPushButton* const Command1;  // "全て選択"
+  QPushButton* const Command2;  // "印刷"
+  QPushButton* const Command3;  // "キャンセル"
+  QPushButton* const Command4;  // "印刷プレビュー"
+
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+
+  int16_t Kind() const { return kind_; }
+  // Draws the selected records on `sink`: the parameter report as one
+  // document, or each estimation as its own document (moving SuiteiCurrent
+  // to it when `moveCurrent`).
+  bool DrawSelection(DocumentSink& sink, bool moveCurrent);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void FillRecords();
+  // False (after telling the user) when the table changed since the list was
+  // filled: the list is filled again and nothing is printed.
+  bool ListStillValid();
+  std::vector<int16_t> SelectedRecords() const;
+  QString SuggestedFileName() const;
+
+  hensuu& store_;
+  Dialogs& dialogs_;
+  PrintState& printing_;
+  int16_t kind_;
+  uint64_t generation_ = 0;
+  std::vector<PrinterEntry> printers_;
+};
+
+}  // namespace kelvora

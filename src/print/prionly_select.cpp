@@ -1,0 +1,60 @@
+#include "print/prionly_select.h"
+
+#include <QFontMetrics>
+#include <QVBoxLayout>
+
+#include "print/reports.h"
+#include "screens/dialogs.h"
+
+namespace kelvora {
+
+PriOnly_Select::PriOnly_Select(PrintState& printing, QWidget* parent)
+    : QDialog(parent),
+      Label1(new QLabel(QStringLiteral("プリンターを選択して下さい"), this)),
+      List2(new QListWidget(this)),
+      Command1(new QPushButton(QStringLiteral("印刷"), this)),
+      printing_(printing) {
+  setObjectName(QStringLiteral("PriOnly_Select"));
+  setWindowTitle(QStringLiteral("プリンターの選択"));
+  setModal(true);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  List2->setObjectName(QStringLiteral("List2"));
+  List2->setAccessibleName(Label1->text());
+  Command1->setObjectName(QStringLiteral("Command1"));
+  List2->setSelectionMode(QAbstractItemView::SingleSelection);
+  printers_ = printing_.Entries();
+  for (const PrinterEntry& entry : printers_) List2->addItem(entry.Label());
+  List2->setCurrentRow(PrintState::CurrentIndex(printers_, printing_.Current()));
+  connect(Command1, &QPushButton::clicked, this, &PriOnly_Select::Command1_Click);
+  connect(List2, &QListWidget::itemDoubleClicked, this, &PriOnly_Select::Command1_Click);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Label1);
+  layout->addWidget(List2, 1);
+  layout->addWidget(Command1, 0, Qt::AlignHCenter);
+  const QFontMetrics fm(font());
+  resize(std::max(fm.horizontalAdvance(QLatin1Char('M')) * 30, 320), fm.height() * 14);
+}
+
+void PriOnly_Select::Command1_Click() {
+  const int row = List2->currentRow();
+  if (row >= 0 && row < static_cast<int>(printers_.size())) printing_.MakeCurrent(printers_[row]);
+  accept();
+}
+
+void RunPriOnlySelect(PrintState& printing, Dialogs& dialogs, QWidget* owner) {
+  PriOnly_Select window(printing, owner);
+  dialogs.Exec(window);
+}
+
+bool PrintScreenImage(PrintState& printing, Dialogs& dialogs, QWidget* screen, const QString& title,
+                      const std::function<void()>& prepare, const std::function<void()>& restore) {
+  RunPriOnlySelect(printing, dialogs, screen);
+  prepare();
+  const QImage image = screen->grab().toImage();
+  restore();
+  return PrintWith(printing, screen, dialogs, title + QStringLiteral(".pdf"),
+                   [&](DocumentSink& sink) { return PrintWindowImage(sink, image, title); });
+}
+
+}  // namespace kelvora
