@@ -272,7 +272,9 @@ TEST_F(FitScreens, ChosenModelKeepsLaterSlotsAndNeverOverwritesAnotherRecord) {
   // keeps slots 5-7 of model 2, as the record held them.
   ClickBox(r->Check[2]);
   env.dialogs.answers = {true};
-  r->Command3->click();  // "印刷" stores the choice first
+  env.dialogs.onExec = [](QDialog&) { return int(QDialog::Rejected); };
+  r->Command3->click();  // "印刷" stores the choice first, then prints
+  EXPECT_EQ(env.printers.jobs.size(), 1u);
   EXPECT_EQ(env.store.ParaTable(1).ModelNo, 2);
   const float slot7 = env.store.ParaTable(1).Param[6];
   EXPECT_NE(slot7, 0.0f);

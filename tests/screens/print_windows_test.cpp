@@ -3,6 +3,8 @@
 // the printer fails, the file name is not given or the table changes.
 #include <gtest/gtest.h>
 
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QTest>
 
 #include "pdf_text.h"
@@ -201,6 +203,42 @@ TEST_F(PrintWindows, AChangedTableRebuildsTheListInsteadOfPrintingAnotherRecord)
   w = Open(0);
   EXPECT_EQ(w->List1->count(), 0);
   QTest::mouseClick(w->Command2, Qt::LeftButton);
+  EXPECT_TRUE(env.printers.jobs.empty());
+}
+
+TEST_F(PrintWindows, PreviewShowsThePagesAndPrintsNothing) {
+  for (int i = 1; i <= 7; ++i) env.store.ParaTable.Append(Para("土壌" + std::to_string(i)));
+  env.store.SuiteiTable.Append(Estimation("黒ボク土", "つくば", 1));
+  env.store.SuiteiTable.Append(Estimation("被覆尿素", "水戸", 4));
+  env.store.SuiteiCurrent = 1;
+  int pages = -1;
+  QPageLayout::Orientation orientation = QPageLayout::Portrait;
+  env.dialogs.onExec = [&](QDialog& d) {
+    auto* preview = qobject_cast<QPrintPreviewDialog*>(&d);
+    EXPECT_NE(preview, nullptr);
+    if (!preview) return int(QDialog::Rejected);
+    EXPECT_EQ(preview->windowTitle(), "印刷プレビュー");
+    auto* widget = preview->findChild<QPrintPreviewWidget*>();
+    EXPECT_NE(widget, nullptr);
+    if (!widget) return int(QDialog::Rejected);
+    widget->updatePreview();
+    pages = widget->pageCount();
+    orientation = preview->printer()->pageLayout().orientation();
+    return int(QDialog::Rejected);
+  };
+  PriFrm_Select* w = Open(1);
+  w->Command1->click();
+  w->Command4->click();  // "印刷プレビュー"
+  EXPECT_EQ(pages, 2);
+  EXPECT_EQ(orientation, QPageLayout::Landscape);
+  EXPECT_TRUE(w->isVisible());
+
+  w = Open(2);
+  w->Command1->click();
+  w->Command4->click();
+  EXPECT_EQ(pages, 2);  // one page for each estimation
+  EXPECT_EQ(orientation, QPageLayout::Portrait);
+  EXPECT_EQ(env.store.SuiteiCurrent, 1);  // only printing moves it
   EXPECT_TRUE(env.printers.jobs.empty());
 }
 
