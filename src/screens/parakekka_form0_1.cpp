@@ -378,7 +378,7 @@ void ParaKekka_Form0_1::Command4_Click() {
 void ParaKekka_Form0_1::Command3_Click() {
   SaveChangedBestModel();
   if (!Context().printing) return;
-  const QList<QPushButton*> buttons{Command1, Command2, Command3, Command4, Command5, Command6};
+  const QList<QPushButton*> buttons{Command2, Command3, Command4, Command5, Command6};
   const QPalette screenPalette = palette();
   const bool filled = autoFillBackground();
   auto prepare = [&] {
@@ -391,10 +391,9 @@ void ParaKekka_Form0_1::Command3_Click() {
     setAutoFillBackground(true);
   };
   auto restore = [&] {
-    // Every button comes back, "再計算" too (it asks for changed initial
-    // values first); "キャンセル" stays hidden.
-    for (QPushButton* b : buttons) b->show();
-    Command7->hide();
+    // The buttons of the results come back as they were. ("再計算" stays
+    // hidden: it shares its place with "終了" and would cover it.)
+    ShowResultButtons();
     Label8->show();
     setPalette(screenPalette);
     setAutoFillBackground(filled);
