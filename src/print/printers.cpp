@@ -22,12 +22,20 @@ class PrinterSink : public DocumentSink {
   PageOutput* Begin(const QString& title, QPageLayout::Orientation orientation) override {
     if (failed_) return nullptr;
     End();
+    // A printer removed since the list was shown is not silently replaced by
+    // the default one (as Qt would).
+    if (!QPrinterInfo::availablePrinterNames().contains(name_)) {
+      Fail(QStringLiteral(
+          "プリンターが見つかりません。取り外されたか、名前が変わった可能性があります。"));
+      return nullptr;
+    }
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer_->setPrinterName(name_);
     printer_->setDocName(title);
     printer_->setPageSize(QPageSize(QPageSize::A4));
     printer_->setPageOrientation(orientation);
-    if (!printer_->isValid() || !painter_.begin(printer_.get())) {
+    if (!printer_->isValid() || printer_->printerName() != name_ ||
+        !painter_.begin(printer_.get())) {
       Fail(QStringLiteral("プリンターを使えません。電源、接続、設定を確かめて下さい。"));
       printer_.reset();
       return nullptr;

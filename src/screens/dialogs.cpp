@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace kelvora {
 
@@ -46,7 +47,15 @@ QAction* QtDialogs::Popup(QMenu& menu, const QPoint& globalPos) { return menu.ex
 
 QString QtDialogs::SaveFileName(QWidget* parent, const QString& caption,
                                 const QString& suggestedPath, const QString& filter) {
-  return QFileDialog::getSaveFileName(parent, caption, suggestedPath, filter);
+  QFileDialog dialog(parent, caption, suggestedPath, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // A name typed without its ending gets the one of the filter ("*.pdf").
+  const QRegularExpression ending(QStringLiteral("\\*\\.(\\w+)"));
+  const QRegularExpressionMatch match = ending.match(filter);
+  if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
 }
 
 }  // namespace kelvora

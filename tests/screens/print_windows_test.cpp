@@ -10,6 +10,7 @@
 #include "pdf_text.h"
 #include "print/prifrm_select.h"
 #include "print/prionly_select.h"
+#include "print/reports.h"
 #include "screen_test_env.h"
 #include "store/grid_text.h"
 
@@ -275,6 +276,18 @@ TEST_F(PrintWindows, PrinterOnlyWindowChoosesTheCurrentPrinter) {
   PriOnly_Select w(none);
   EXPECT_EQ(Entries(w.List2), QStringList({"PDFファイルに保存"}));
   EXPECT_EQ(w.List2->currentRow(), 0);
+}
+
+TEST(SystemPrinters, APrinterThatIsNotThereIsNotReplacedByTheDefault) {
+  // Qt would send the job to the default printer; the user is told instead.
+  SystemPrinters system;
+  const QString gone = QStringLiteral("取り外されたプリンター");
+  ASSERT_FALSE(system.PrinterNames().contains(gone));
+  std::unique_ptr<DocumentSink> sink = system.OpenPrinter(gone);
+  EXPECT_FALSE(PrintParameterReport(*sink, {Para("土壌A")}));
+  EXPECT_FALSE(sink->Finish());
+  EXPECT_TRUE(sink->Error().contains(gone)) << sink->Error().toStdString();
+  EXPECT_TRUE(sink->Error().contains(QStringLiteral("見つかりません")));
 }
 
 }  // namespace
