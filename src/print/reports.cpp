@@ -59,9 +59,9 @@ void DrawFitted(QPainter& p, const QFont& base, double x, double y, double width
 }
 
 void DrawBlock(QPainter& p, const QFont& font, TwipPoint o, const ParameterBlock& b) {
-  const QFontMetricsF fm(font);
-  const double line = fm.height();
-  const Qt::Alignment left = Qt::AlignLeft | Qt::AlignTop;
+  // Labels are 180 twips high; their text is centred on that height.
+  const double line = kLabelHeight;
+  const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
   const Qt::Alignment inBox = Qt::AlignVCenter;
   QPen pen(Qt::black);
   pen.setWidthF(kPenTwips);
