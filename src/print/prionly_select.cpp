@@ -50,8 +50,18 @@ void RunPriOnlySelect(PrintState& printing, Dialogs& dialogs, QWidget* owner) {
 bool PrintScreenImage(PrintState& printing, Dialogs& dialogs, QWidget* screen, const QString& title,
                       const std::function<void()>& prepare, const std::function<void()>& restore) {
   RunPriOnlySelect(printing, dialogs, screen);
+  // The picture is taken on white: the screen's background and every label,
+  // frame and box that shows it.
+  const QPalette screenPalette = screen->palette();
+  const bool filled = screen->autoFillBackground();
+  QPalette white = screenPalette;
+  white.setColor(QPalette::Window, Qt::white);
   prepare();
+  screen->setPalette(white);
+  screen->setAutoFillBackground(true);
   const QImage image = screen->grab().toImage();
+  screen->setPalette(screenPalette);
+  screen->setAutoFillBackground(filled);
   restore();
   return PrintWith(printing, screen, dialogs, title + QStringLiteral(".pdf"),
                    [&](DocumentSink& sink) { return PrintWindowImage(sink, image, title); });

@@ -36,9 +36,9 @@ class PriOnly_Select : public QDialog {
 void RunPriOnlySelect(PrintState& printing, Dialogs& dialogs, QWidget* owner);
 
 // The window image of a screen on the current printer, A4 landscape, after
-// the printer choice. `prepare` readies the screen for its picture (buttons
-// hidden, backgrounds white) and `restore` undoes that; the picture is taken
-// between the two. False when nothing was printed.
+// the printer choice, on a white background. `prepare` readies the screen for
+// its picture (buttons hidden) and `restore` undoes that; the picture is
+// taken between the two. False when nothing was printed.
 bool PrintScreenImage(PrintState& printing, Dialogs& dialogs, QWidget* screen, const QString& title,
                       const std::function<void()>& prepare, const std::function<void()>& restore);
 

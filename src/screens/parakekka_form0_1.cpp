@@ -378,25 +378,16 @@ void ParaKekka_Form0_1::Command4_Click() {
 void ParaKekka_Form0_1::Command3_Click() {
   SaveChangedBestModel();
   if (!Context().printing) return;
-  const QList<QPushButton*> buttons{Command2, Command3, Command4, Command5, Command6};
-  const QPalette screenPalette = palette();
-  const bool filled = autoFillBackground();
-  auto prepare = [&] {
-    // The picture shows the results without buttons, on white.
-    for (QPushButton* b : buttons) b->hide();
+  auto prepare = [this] {
+    // The picture shows the results without buttons.
+    for (QPushButton* b : {Command2, Command3, Command4, Command5, Command6}) b->hide();
     Label8->hide();
-    QPalette white = screenPalette;
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
   };
-  auto restore = [&] {
+  auto restore = [this] {
     // The buttons of the results come back as they were. ("再計算" stays
     // hidden: it shares its place with "終了" and would cover it.)
     ShowResultButtons();
     Label8->show();
-    setPalette(screenPalette);
-    setAutoFillBackground(filled);
   };
   PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("パラメータ計算結果"),
                    prepare, restore);

@@ -214,22 +214,14 @@ bool Suitei_Graph::eventFilter(QObject* watched, QEvent* event) {
 
 void Suitei_Graph::Command1_Click() {
   if (!Context().printing) return;
-  const QPalette screenPalette = palette();
-  const bool filled = autoFillBackground();
-  auto prepare = [&] {
-    // The picture shows the captions and the chart without buttons, on white.
+  // The picture shows the captions and the chart without buttons.
+  auto prepare = [this] {
     Command1->hide();
     Command2->hide();
-    QPalette white = screenPalette;
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
   };
-  auto restore = [&] {
+  auto restore = [this] {
     Command1->show();
     Command2->show();
-    setPalette(screenPalette);
-    setAutoFillBackground(filled);
   };
   PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("窒素無機化推定量"),
                    prepare, restore);
