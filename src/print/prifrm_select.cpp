@@ -12,6 +12,7 @@
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "store/hensuu.h"
+#include "store/sakujyo.h"
 
 namespace kelvora {
 
@@ -58,11 +59,8 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
 
   // Opening: the records of the kind, the current one selected.
   FillRecords();
-  Command2->setText(QStringLiteral("印刷"));
   // The printers in the system's order, the current one selected.
-  printers_ = printing_.Entries();
-  for (const PrinterEntry& entry : printers_) List2->addItem(entry.Label());
-  List2->setCurrentRow(PrintState::CurrentIndex(printers_, printing_.Current()));
+  printers_ = FillPrinterList(*List2, printing_);
 
   connect(Command1, &QPushButton::clicked, this, &PriFrm_Select::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &PriFrm_Select::Command2_Click);
@@ -90,33 +88,35 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
   resize(std::max(fm.horizontalAdvance(QLatin1Char('M')) * 46, 480), fm.height() * 26);
 }
 
+int16_t PriFrm_Select::TableKind() const {
+  if (kind_ == kPrintParameters) return kDeletePara;
+  if (kind_ == kPrintEstimations) return kDeleteSuitei;
+  return 0;
+}
+
+uint64_t PriFrm_Select::TableGeneration() const {
+  if (kind_ == kPrintParameters) return store_.ParaTable.Generation();
+  if (kind_ == kPrintEstimations) return store_.SuiteiTable.Generation();
+  return 0;
+}
+
 void PriFrm_Select::FillRecords() {
-  List1->clear();
-  if (kind_ == kPrintParameters) {
-    Label5->setText(QStringLiteral("土壌（肥料）名"));
-    for (const ParaRecord& r : store_.ParaTable.Rows()) List1->addItem(Q(r.SoilName));
-    if (store_.ParaCurrent >= 1 && store_.ParaCurrent <= store_.ParaCount()) {
-      List1->setCurrentRow(store_.ParaCurrent - 1);
-    }
-    generation_ = store_.ParaTable.Generation();
-  } else if (kind_ == kPrintEstimations) {
-    Label5->setText(QStringLiteral("土壌（肥料）名 × 地温名"));
-    for (const SuiteiRecord& r : store_.SuiteiTable.Rows()) {
-      List1->addItem(Q(r.SoilName + " × " + r.SiteName));
-    }
-    if (store_.SuiteiCurrent >= 1 && store_.SuiteiCurrent <= store_.SuiteiCount()) {
-      List1->setCurrentRow(store_.SuiteiCurrent - 1);
-    }
-    generation_ = store_.SuiteiTable.Generation();
-  }
+  if (kind_ == kPrintParameters) Label5->setText(QStringLiteral("土壌（肥料）名"));
+  if (kind_ == kPrintEstimations) Label5->setText(QStringLiteral("土壌（肥料）名 × 地温名"));
   List1->setAccessibleName(Label5->text());
+  // The same entries as the deletion dialog's: the name, or "soil × site".
+  List1->clear();
+  const int16_t table = TableKind();
+  for (const std::string& entry : DeletionEntries(store_, table)) List1->addItem(Q(entry));
+  if (const int16_t* current = CurrentOfKind(store_, table);
+      current && *current >= 1 && *current <= CountOfKind(store_, table)) {
+    List1->setCurrentRow(*current - 1);
+  }
+  generation_ = TableGeneration();
 }
 
 bool PriFrm_Select::ListStillValid() {
-  uint64_t now = generation_;
-  if (kind_ == kPrintParameters) now = store_.ParaTable.Generation();
-  if (kind_ == kPrintEstimations) now = store_.SuiteiTable.Generation();
-  if (now == generation_) return true;
+  if (TableGeneration() == generation_) return true;
   FillRecords();
   dialogs_.Message(this, kTitleCaution,
                    QStringLiteral("データが変更されたので、一覧を作り直しました。\n"
@@ -127,11 +127,9 @@ bool PriFrm_Select::ListStillValid() {
 void PriFrm_Select::changeEvent(QEvent* event) {
   // Coming back from a screen that deleted or added records: the list
   // follows the table before anything is chosen from it.
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-    uint64_t now = generation_;
-    if (kind_ == kPrintParameters) now = store_.ParaTable.Generation();
-    if (kind_ == kPrintEstimations) now = store_.SuiteiTable.Generation();
-    if (now != generation_) FillRecords();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+      TableGeneration() != generation_) {
+    FillRecords();
   }
   QDialog::changeEvent(event);
 }
@@ -148,8 +146,7 @@ QString PriFrm_Select::SuggestedFileName() const {
   if (kind_ == kPrintParameters) return QStringLiteral("パラメータ計算結果.pdf");
   const std::vector<int16_t> records = SelectedRecords();
   if (records.size() == 1) {
-    const SuiteiRecord& r = store_.SuiteiTable(records.front());
-    QString name = Q(r.SoilName + " × " + r.SiteName);
+    QString name = List1->item(records.front() - 1)->text();
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     return name + QStringLiteral(".pdf");
   }
@@ -184,8 +181,7 @@ void PriFrm_Select::Command2_Click() {
     close();  // no estimation selected: nothing to print, no file to ask for
     return;
   }
-  const int row = List2->currentRow();
-  if (row >= 0 && row < static_cast<int>(printers_.size())) printing_.MakeCurrent(printers_[row]);
+  printing_.MakeCurrent(printers_, List2->currentRow());
   // On a failure or a cancelled file name the window stays, so that another
   // printer can be chosen without selecting the records again.
   if (PrintWith(printing_, this, dialogs_, SuggestedFileName(),

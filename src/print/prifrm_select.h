@@ -53,6 +53,10 @@ class PriFrm_Select : public QDialog {
   void changeEvent(QEvent* event) override;
 
  private:
+  // The table of the print kind, as the deletion module names it (0 for
+  // another kind), and its generation.
+  int16_t TableKind() const;
+  uint64_t TableGeneration() const;
   void FillRecords();
   // False (after telling the user) when the table changed since the list was
   // filled: the list is filled again and nothing is printed.

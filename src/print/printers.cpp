@@ -1,6 +1,7 @@
 #include "print/printers.h"
 
 #include <QDir>
+#include <QListWidget>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -101,6 +102,18 @@ int PrintState::CurrentIndex(const std::vector<PrinterEntry>& entries,
     }
   }
   return found;
+}
+
+void PrintState::MakeCurrent(const std::vector<PrinterEntry>& entries, int row) {
+  if (row >= 0 && row < static_cast<int>(entries.size())) current_ = entries[row];
+}
+
+std::vector<PrinterEntry> FillPrinterList(QListWidget& list, const PrintState& state) {
+  const std::vector<PrinterEntry> entries = state.Entries();
+  list.clear();
+  for (const PrinterEntry& entry : entries) list.addItem(entry.Label());
+  list.setCurrentRow(PrintState::CurrentIndex(entries, state.Current()));
+  return entries;
 }
 
 std::unique_ptr<DocumentSink> PrintState::OpenCurrent(QWidget* parent, Dialogs& dialogs,

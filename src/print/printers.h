@@ -10,6 +10,7 @@
 
 #include "print/page_output.h"
 
+class QListWidget;
 class QWidget;
 
 namespace kelvora {
@@ -59,6 +60,9 @@ class PrintState {
   static int CurrentIndex(const std::vector<PrinterEntry>& entries, const PrinterEntry& current);
   const PrinterEntry& Current() const { return current_; }
   void MakeCurrent(const PrinterEntry& entry) { current_ = entry; }
+  // The entry at `row` of a list shown from `entries`; nothing when no row
+  // is selected.
+  void MakeCurrent(const std::vector<PrinterEntry>& entries, int row);
 
   // A sink for the current printer. For the PDF entry the file name is asked
   // first (`suggestedName` in the documents folder); nullptr when the user
@@ -70,6 +74,10 @@ class PrintState {
   PrinterSystem& system_;
   PrinterEntry current_;
 };
+
+// Fills a printer list of a window: the entries in order, the current one
+// selected. Returns the entries, row by row.
+std::vector<PrinterEntry> FillPrinterList(QListWidget& list, const PrintState& state);
 
 // Runs one print: opens the current printer, calls `draw` with the sink,
 // finishes it, and tells the user when the platform reported a failure.

@@ -22,9 +22,7 @@ PriOnly_Select::PriOnly_Select(PrintState& printing, QWidget* parent)
   List2->setAccessibleName(Label1->text());
   Command1->setObjectName(QStringLiteral("Command1"));
   List2->setSelectionMode(QAbstractItemView::SingleSelection);
-  printers_ = printing_.Entries();
-  for (const PrinterEntry& entry : printers_) List2->addItem(entry.Label());
-  List2->setCurrentRow(PrintState::CurrentIndex(printers_, printing_.Current()));
+  printers_ = FillPrinterList(*List2, printing_);
   connect(Command1, &QPushButton::clicked, this, &PriOnly_Select::Command1_Click);
   connect(List2, &QListWidget::itemDoubleClicked, this, &PriOnly_Select::Command1_Click);
 
@@ -37,8 +35,7 @@ PriOnly_Select::PriOnly_Select(PrintState& printing, QWidget* parent)
 }
 
 void PriOnly_Select::Command1_Click() {
-  const int row = List2->currentRow();
-  if (row >= 0 && row < static_cast<int>(printers_.size())) printing_.MakeCurrent(printers_[row]);
+  printing_.MakeCurrent(printers_, List2->currentRow());
   accept();
 }
 
