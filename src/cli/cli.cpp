@@ -91,6 +91,19 @@ const char* kDumpHelp =
     "読み、JSON（UTF-8）で標準出力へ出力します。フォルダの中身は変更しません。\n"
     "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n";
 
+const char* kReportHelp =
+    "使い方: kelvora-cli report parameters DIR --out FILE.pdf [--records LIST]\n"
+    "        kelvora-cli report estimations DIR --out FILE.pdf [--records LIST]\n"
+    "\n"
+    "データフォルダ DIR の記録から、画面の「データ印刷」「印刷」と同じ帳票を PDF にします。\n"
+    "  parameters     パラメータ計算結果（A4 横、1ページに6件）\n"
+    "  estimations    窒素無機化の推定結果（A4 縦、1件ずつ新しいページから）\n"
+    "  --out FILE     書き出す PDF ファイル\n"
+    "  --records LIST 記録の番号（例: 1-7、2,4,9、1-3,8）。番号の小さい順に印刷します。\n"
+    "                 省略するとすべての記録。\n"
+    "データフォルダの中身は変更しません。画面（ディスプレイ）は使いません。\n"
+    "フォルダや記録の番号に誤りがあるとき、書き出せないときは終了コード 2。\n";
+
 struct UsageError {
   std::string message;
 };
@@ -577,6 +590,25 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   out << json.str();
   for (const std::string& m : messages) err << m << "\n";
   return messages.empty() ? 0 : 1;
+}
+
+// ---- report ----------------------------------------------------------------
+
+int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(args, 1, {"--out", "--records"}, {});
+  if (o.help) {
+    out << kReportHelp;
+    return 0;
+  }
+  if (o.positional.size() != 2 ||
+      (o.positional[0] != "parameters" && o.positional[0] != "estimations")) {
+    throw UsageError{"帳票（parameters か estimations）とデータフォルダを指定して下さい。"};
+  }
+  const std::string output = Single(o, "--out");
+  if (output.empty()) throw UsageError{"--out で書き出す PDF ファイルを指定して下さい。"};
+  std::optional<std::string> records;
+  if (o.values.count("--records")) records = Single(o, "--records");
+  return WriteReport(o.positional[0] == "parameters", o.positional[1], output, records, err);
 }
 
 }  // namespace

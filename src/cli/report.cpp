@@ -1,7 +1,6 @@
 #include "cli/report.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -11,24 +10,10 @@
 #include "print/reports.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
-#include "store/number_text.h"
 
 namespace kelvora {
 
 namespace {
-
-const char* kReportHelp =
-    "使い方: kelvora-cli report parameters DIR --out FILE.pdf [--records LIST]\n"
-    "        kelvora-cli report estimations DIR --out FILE.pdf [--records LIST]\n"
-    "\n"
-    "データフォルダ DIR の記録から、画面の「データ印刷」「印刷」と同じ帳票を PDF にします。\n"
-    "  parameters     パラメータ計算結果（A4 横、1ページに6件）\n"
-    "  estimations    窒素無機化の推定結果（A4 縦、1件ずつ新しいページから）\n"
-    "  --out FILE     書き出す PDF ファイル\n"
-    "  --records LIST 記録の番号（例: 1-7、2,4,9、1-3,8）。番号の小さい順に印刷します。\n"
-    "                 省略するとすべての記録。\n"
-    "データフォルダの中身は変更しません。画面（ディスプレイ）は使いません。\n"
-    "フォルダや記録の番号に誤りがあるとき、書き出せないときは終了コード 2。\n";
 
 std::optional<int> ParseNumber(const std::string& s) {
   if (s.empty() || s.size() > 6) return std::nullopt;
@@ -93,50 +78,8 @@ std::optional<std::vector<int16_t>> ParseRecordList(const std::string& list, int
   return std::vector<int16_t>(chosen.begin(), chosen.end());
 }
 
-int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  auto usage = [&](const std::string& message) {
-    err << message << "\n（kelvora-cli report --help で使い方を表示します）\n";
-    return 2;
-  };
-  std::vector<std::string> positional;
-  std::string output, records;
-  bool haveOutput = false, haveRecords = false;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      out << kReportHelp;
-      return 0;
-    }
-    auto value = [&](const std::string& name, std::string& into, bool& have) {
-      if (have) return usage("オプション " + name + " が2回以上指定されています。"), false;
-      if (a.rfind(name + "=", 0) == 0) {
-        into = a.substr(name.size() + 1);
-      } else if (i + 1 < args.size()) {
-        into = args[++i];
-      } else {
-        return usage("オプション " + name + " に値がありません。"), false;
-      }
-      have = true;
-      return true;
-    };
-    if (a == "--out" || a.rfind("--out=", 0) == 0) {
-      if (!value("--out", output, haveOutput)) return 2;
-    } else if (a == "--records" || a.rfind("--records=", 0) == 0) {
-      if (!value("--records", records, haveRecords)) return 2;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("不明なオプションです: " + a);
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2 || (positional[0] != "parameters" && positional[0] != "estimations")) {
-    return usage("帳票（parameters か estimations）とデータフォルダを指定して下さい。");
-  }
-  if (!haveOutput || output.empty())
-    return usage("--out で書き出す PDF ファイルを指定して下さい。");
-  const bool parameters = positional[0] == "parameters";
-  const std::filesystem::path dir = positional[1];
-
+int WriteReport(bool parameters, const std::filesystem::path& dir, const std::string& output,
+                const std::optional<std::string>& records, std::ostream& err) {
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
     err << "データフォルダ「" << dir.string() << "」がありません。\n";
@@ -150,9 +93,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   const int16_t count = parameters ? store.ParaCount() : store.SuiteiCount();
   std::vector<int16_t> chosen;
-  if (haveRecords) {
+  if (records) {
     std::string error;
-    std::optional<std::vector<int16_t>> list = ParseRecordList(records, count, error);
+    std::optional<std::vector<int16_t>> list = ParseRecordList(*records, count, error);
     if (!list) {
       err << error << "\n";
       return 2;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -16,9 +17,12 @@ namespace kelvora {
 std::optional<std::vector<int16_t>> ParseRecordList(const std::string& list, int16_t count,
                                                     std::string& error);
 
-// Runs "report parameters|estimations DIR --out FILE [--records LIST]"
-// (`args` starts with "report"). Exit codes: 0 written, 2 bad usage, an
-// unreadable folder, bad record numbers or an output that cannot be written.
-int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Draws the parameter report (`parameters`) or the estimation reports of the
+// data folder `dir` into the PDF file `output`: the records of `records`
+// (ParseRecordList), or every one. The folder is only read. Exit codes: 0
+// written, 2 an unreadable folder, bad record numbers, no estimation or an
+// output that cannot be written (each with a message on `err`).
+int WriteReport(bool parameters, const std::filesystem::path& dir, const std::string& output,
+                const std::optional<std::string>& records, std::ostream& err);
 
 }  // namespace kelvora
