@@ -8,10 +8,6 @@
 
 namespace kelvora {
 
-namespace {
-constexpr double kTwipsPerInch = 1440;
-}
-
 QPaintDevice& PageOutput::Device() { return device_; }
 
 double PageOutput::Resolution() const { return device_.logicalDpiX(); }

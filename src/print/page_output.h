@@ -15,6 +15,8 @@ class QPdfWriter;
 
 namespace kelvora {
 
+inline constexpr double kTwipsPerInch = 1440;
+
 // The page being drawn: a painter on the device, whose origin is the top left
 // corner of the printable area.
 class PageOutput {

@@ -5,14 +5,11 @@
 #include <algorithm>
 
 #include "print/report_texts.h"
+#include "screens/qtext.h"
 
 namespace kelvora {
 
 namespace {
-
-constexpr double kTwipsPerInch = 1440;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Painter units become twips from the top left of the printable area, scaled
 // by `scale` (at most 1, so that a page image wider than the printable area
