@@ -68,11 +68,9 @@ class PagedDeviceSink : public DocumentSink {
   bool Finish() override;
   QString Error() const override { return error_; }
 
- protected:
+ private:
   QString error_;
   bool ok_ = true;
-
- private:
   QPagedPaintDevice& device_;
   QPainter painter_;
   std::unique_ptr<PageOutput> page_;
