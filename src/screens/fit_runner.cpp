@@ -136,6 +136,7 @@ FitOutcome FitRunner::Run(QWidget* owner, FitSession work, const InitialValues& 
   ticker.stop();
   FitRun run = worker.Finish(work);
   worker_ = nullptr;
+  lastCounts_ = run.counts;
 
   // The finished session replaces the program's in one step, also after a
   // cancel (the models fitted before it stay, as they always have).

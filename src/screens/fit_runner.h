@@ -48,6 +48,10 @@ class FitRunner : public QObject {
     record_ = record;
   }
 
+  // The objective evaluations of the last fit that ran (the same count the
+  // command-line tool and the benchmarks report for the same table).
+  const EvalCounts& LastCounts() const { return lastCounts_; }
+
   bool Running() const { return running_; }
   // The progress window of the running fit (tests press its "中止").
   SaiKeisan_Form* Progress() const;
@@ -66,6 +70,7 @@ class FitRunner : public QObject {
   bool running_ = false;
   int16_t recordIndex_ = 0;
   ParaRecord record_;
+  EvalCounts lastCounts_;
 };
 
 }  // namespace kelvora

@@ -70,6 +70,28 @@ class FitScreens : public ::testing::Test {
     EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
     return testing::ParseJson(out.str());
   }
+  // The objective evaluations of the same table fitted through StartFit on
+  // this thread, as the command-line tool and the benchmarks fit it.
+  static EvalCounts DirectCounts(const std::string& table, bool fertilizer) {
+    FitRequest request;
+    request.table = GridFromRows(SplitGridText(table, kSpreadsheetFormat), 100, 4);
+    request.name = "試料";
+    request.standardTemp = "25";
+    request.isFertilizer = fertilizer;
+    FitSession s;
+    FitRun run = StartFit(s, request, nullptr);
+    EXPECT_EQ(run.outcome, FitOutcome::Completed);
+    return run.counts;
+  }
+  // The screen's fit is the very fit of the other paths: not one objective
+  // evaluation more or less, none computed again.
+  void ExpectSameWork(const std::string& table, bool fertilizer) {
+    const EvalCounts screen = env.main->Runner().LastCounts();
+    const EvalCounts direct = DirectCounts(table, fertilizer);
+    EXPECT_GT(screen.evaluations, 0u);
+    EXPECT_EQ(screen.evaluations, direct.evaluations);
+    EXPECT_EQ(screen.distinct, direct.distinct);
+  }
   void ExpectSameRecord(const ParaRecord& rec, const testing::Json& cli) {
     const testing::Json& r = cli["record"];
     EXPECT_EQ(rec.SoilName, r["SoilName"].text);
@@ -129,6 +151,7 @@ TEST_F(FitScreens, SoilFitStoresTheCliRecordAndShowsTheResults) {
   PressFit();
   ASSERT_EQ(env.store.ParaCount(), 1);
   ExpectSameRecord(env.store.ParaTable(1), Cli(table, false));
+  ExpectSameWork(table, false);
   // The incubation screen closed (and stored its record); the results opened
   // at the next cascade position.
   EXPECT_EQ(env.main->FindScreen(Screen::Baiyo_Form0_3), nullptr);
@@ -324,7 +347,16 @@ TEST_F(FitScreens, ChangedInitialValuesRefitIntoASecondRecord) {
   EXPECT_TRUE(r->Command1->isVisibleTo(r));
 
   r->Text_TanPara[2]->setText("0.02");
+  // The recalculation is the fit the sequence makes from the same session
+  // and values, evaluation for evaluation.
+  // The boxes hold the initial values of the three models.
+  FitSession copy = env.main->Session();
+  for (int m = 1; m <= 3; ++m) copy.params[m] = copy.initialParams[m];
+  copy.params[1][1] = 0.02f;
+  const EvalCounts direct = RunFit(copy, nullptr, ParamsAsInitialValues(copy)).counts;
   r->Command1->click();
+  EXPECT_EQ(env.main->Runner().LastCounts().evaluations, direct.evaluations);
+  EXPECT_EQ(env.main->Runner().LastCounts().distinct, direct.distinct);
   EXPECT_EQ(env.store.ParaCount(), 2);
   ParaKekka_Form0_1* fresh = Results();
   ASSERT_NE(fresh, nullptr);

@@ -349,6 +349,18 @@ TEST_F(HojyoFit, SoilAndFertilizerFitsStoreTheCliRecord) {
     FitFromScreen(table, fertilizer);
     ASSERT_EQ(env.store.ParaCount(), 1);
     ExpectSameRecord(env.store.ParaTable(1), Cli(table, fertilizer));
+    // The same fit, evaluation for evaluation, as StartFit makes of the table.
+    FitRequest request;
+    request.source = FitSource::Field;
+    request.table = GridFromRows(SplitGridText(table, kSpreadsheetFormat), 2, 3);
+    request.name = "圃場";
+    request.standardTemp = "25";
+    request.isFertilizer = fertilizer;
+    FitSession direct;
+    const EvalCounts counts = StartFit(direct, request, nullptr).counts;
+    EXPECT_GT(counts.evaluations, 0u);
+    EXPECT_EQ(env.main->Runner().LastCounts().evaluations, counts.evaluations);
+    EXPECT_EQ(env.main->Runner().LastCounts().distinct, counts.distinct);
     EXPECT_EQ(env.main->Session().source, FitSource::Field);
     // The field screen closed after the fit, storing its record.
     EXPECT_EQ(Screen(), nullptr);
