@@ -14,7 +14,8 @@ packages="cmake ninja-build g++ make pkg-config
   fonts-noto-cjk fontconfig
   libgtest-dev libbenchmark-dev
   python3 xvfb xauth x11-utils imagemagick xclip strace xdotool poppler-utils
-  locales"
+  locales
+  qt6-svg-dev gzip dpkg-dev desktop-file-utils appstream man-db"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,15 +1,17 @@
 // kelvora: the desktop program.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <filesystem>
 
+#include "kelvora_version.h"
 #include "screens/dialogs.h"
+#include "screens/look.h"
 #include "screens/mdiform1.h"
+#include "store/data_folder.h"
 #include "store/hensuu.h"
 
 namespace {
@@ -26,36 +28,78 @@ void InstallJapaneseTranslations(QApplication& app, QTranslator& translator) {
   }
 }
 
+// The options of the program (Qt's own, such as -platform, come on top).
+struct CommandLine {
+  QCommandLineParser parser;
+  QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                          QStringLiteral("この説明を表示して終了します。")};
+  QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                             QStringLiteral("バージョンを表示して終了します。")};
+  QCommandLineOption dataDir{
+      QStringLiteral("data-dir"),
+      QStringLiteral("データフォルダ。既定はプログラムと同じ場所の Data（あるか作れるとき）、"
+                     "インストールしたプログラムでは ~/.local/share/kelvora/Data"
+                     "（$XDG_DATA_HOME/kelvora/Data）です。"),
+      QStringLiteral("DIR")};
+
+  CommandLine() {
+    parser.setApplicationDescription(
+        QStringLiteral("ケルボラ１: 土壌・被覆肥料の窒素無機化パラメータ算出と無機化推定"));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(dataDir);
+  }
+};
+
+// --help and --version answer without a display (a terminal, an ssh session).
+void AnswerHelpOrVersion(int argc, char** argv, CommandLine& cl) {
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  cl.parser.parse(args);  // other mistakes are told once the window system is up
+  if (!cl.parser.isSet(cl.help) && !cl.parser.isSet(cl.version)) return;
+  QCoreApplication app(argc, argv);
+  if (cl.parser.isSet(cl.version)) cl.parser.showVersion();
+  cl.parser.showHelp(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication::setApplicationName(QStringLiteral("kelvora"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kelvora::kVersion));
+  CommandLine cl;
+  AnswerHelpOrVersion(argc, argv, cl);
+
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kelvora"));
   QApplication::setApplicationDisplayName(QStringLiteral("ケルボラ１"));
+  // The desktop entry (and its icon) that this program's windows belong to.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kelvora.Kelvora"));
+  QApplication::setWindowIcon(kelvora::ProgramIcon());
   QTranslator translator;
   InstallJapaneseTranslations(app, translator);
   QFont font(QStringLiteral("Noto Sans CJK JP"));
   font.setPointSize(10);
   QApplication::setFont(font);
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("ケルボラ１"));
-  parser.addHelpOption();
-  QCommandLineOption dataDirOption(
-      QStringLiteral("data-dir"),
-      QStringLiteral("データフォルダ（既定はプログラムと同じ場所の Data）"), QStringLiteral("DIR"));
-  parser.addOption(dataDirOption);
-  parser.process(app);
-  QString dataDir =
-      parser.isSet(dataDirOption)
-          ? parser.value(dataDirOption)
-          : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data"));
+  cl.parser.process(app);
+
+  // The data folder: --data-dir, Data beside the program, or the user's own.
+  kelvora::DataFolderPlaces places = kelvora::PlacesOfProgram(
+      std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()));
+  if (cl.parser.isSet(cl.dataDir)) places.commandLine = cl.parser.value(cl.dataDir).toStdString();
+  const kelvora::DataFolderChoice dataFolder = kelvora::ChooseDataFolder(places);
 
   kelvora::hensuu store;
   kelvora::QtDialogs dialogs;
-  kelvora::MDIForm1 window(store, std::filesystem::path(dataDir.toStdString()), dialogs);
+  kelvora::MDIForm1 window(store, dataFolder.dir, dialogs);
   QObject::connect(&window, &kelvora::MDIForm1::Closed, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);
   if (!window.Startup()) return 1;
+  // Once, on the first start that made the user's data folder.
+  const std::string note = kelvora::DataFolderNote(dataFolder);
+  if (!note.empty()) {
+    dialogs.Message(&window, QStringLiteral("データフォルダ"), QString::fromStdString(note));
+  }
   return app.exec();
 }

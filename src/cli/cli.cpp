@@ -12,6 +12,7 @@
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
+#include "kelvora_version.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
 #include "kinetics/lab_table.h"
@@ -41,7 +42,11 @@ const char* kUsage =
     "      データフォルダの記録から帳票（パラメータ計算結果、推定結果）の PDF を作ります。\n"
     "\n"
     "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
-    "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n";
+    "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n"
+    "\n"
+    "オプション:\n"
+    "  -h, --help   この説明を表示します。\n"
+    "  --version    バージョンを表示します。\n";
 
 const char* kFitHelp =
     "使い方: kelvora-cli fit TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
@@ -622,6 +627,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string& cmd = args[0];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
       out << kUsage;
+      return 0;
+    }
+    if (cmd == "--version") {
+      out << "kelvora-cli " << kVersion << "\n";
       return 0;
     }
     if (cmd == "fit") return RunFit(args, false, out, err);

@@ -5,14 +5,18 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "kelvora_version.h"
 #include "screens/look.h"
+#include "screens/qtext.h"
 
 namespace kelvora {
 
-Barjon::Barjon(QWidget* owner)
+Barjon::Barjon(QWidget* owner, const std::filesystem::path& dataDir)
     : QWidget(owner, Qt::Dialog),
       Label1(new QLabel(QStringLiteral("ケルボラ１_１"), this)),
       Label2(new QLabel(QStringLiteral("ケルボラ開発グループ"), this)),
+      Label3(new QLabel(QStringLiteral("バージョン %1").arg(QLatin1String(kVersion)), this)),
+      Label4(new QLabel(QStringLiteral("データフォルダ: %1").arg(Q(dataDir.string())), this)),
       Command1(new QPushButton(QStringLiteral("OK"), this)) {
   setObjectName(QStringLiteral("Barjon"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -27,6 +31,10 @@ Barjon::Barjon(QWidget* owner)
   auto* texts = new QVBoxLayout;
   texts->addWidget(Label1);
   texts->addWidget(Label2);
+  texts->addWidget(Label3);
+  texts->addWidget(Label4);
+  Label4->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Label4->setVisible(!dataDir.empty());
   auto* top = new QHBoxLayout;
   top->addWidget(icon, 0, Qt::AlignTop);
   top->addSpacing(12);
@@ -45,11 +53,11 @@ Barjon::Barjon(QWidget* owner)
   connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 }
 
-Barjon* ShowBarjon(QWidget* owner) {
+Barjon* ShowBarjon(QWidget* owner, const std::filesystem::path& dataDir) {
   QWidget* top = owner ? owner->window() : nullptr;
   Barjon* w = top ? top->findChild<Barjon*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
   if (!w) {
-    w = new Barjon(top);
+    w = new Barjon(top, dataDir);
     if (top) {
       QPoint at = top->geometry().center() - w->rect().center();
       w->move(std::max(at.x(), 0), std::max(at.y(), 0));

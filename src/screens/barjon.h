@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
+#include <filesystem>
 
 namespace kelvora {
 
@@ -11,14 +12,17 @@ class Barjon : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Barjon(QWidget* owner);
+  // `dataDir`: the data folder of the run (not shown when empty).
+  explicit Barjon(QWidget* owner, const std::filesystem::path& dataDir = {});
   QLabel* const Label1;
   QLabel* const Label2;
+  QLabel* const Label3;  // "バージョン 1.1" (the CMake project's version)
+  QLabel* const Label4;  // "データフォルダ: …", selectable for copying
   QPushButton* const Command1;
 };
 
 // Shows the version window (not modal) over `owner`, or brings the open one
 // to the front.
-Barjon* ShowBarjon(QWidget* owner);
+Barjon* ShowBarjon(QWidget* owner, const std::filesystem::path& dataDir = {});
 
 }  // namespace kelvora

@@ -66,7 +66,7 @@ QMenu* ChildScreen::MakeHelpMenu() {
   menu->addAction(helpAction_);
   QAction* version = menu->addAction(QStringLiteral("バージョン情報"));
   version->setObjectName(QStringLiteral("Barjon_Show"));
-  connect(version, &QAction::triggered, this, [this] { ShowBarjon(this); });
+  connect(version, &QAction::triggered, this, [this] { ShowBarjon(this, context_.dataDir); });
   return menu;
 }
 

@@ -26,7 +26,12 @@ QString& HelpPathOverride() {
 
 QString HelpFilePath() {
   if (!HelpPathOverride().isEmpty()) return HelpPathOverride();
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("KELVOHELP.html"));
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  const QString beside = programDir.filePath(QStringLiteral("KELVOHELP.html"));
+  // An installed program keeps its help pages in <prefix>/share/kelvora/help.
+  const QString installed =
+      QDir::cleanPath(programDir.filePath(QStringLiteral("../share/kelvora/help/KELVOHELP.html")));
+  return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
 }
 
 void SetHelpFilePath(const QString& path) { HelpPathOverride() = path; }

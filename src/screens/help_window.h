@@ -12,7 +12,8 @@ class QTextBrowser;
 
 namespace kelvora {
 
-// The help page: "KELVOHELP.html" in the program's folder, unless a test has
+// The help page: "KELVOHELP.html" in the program's folder, or in
+// ../share/kelvora/help beside it for an installed program, unless a test has
 // set another path.
 QString HelpFilePath();
 void SetHelpFilePath(const QString& path);

@@ -5,39 +5,30 @@
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QSvgRenderer>
 
 namespace kelvora {
 
 namespace {
 
-const QColor kSoil(121, 85, 61);
-const QColor kLeaf(76, 140, 74);
+const QColor kSoil(121, 85, 61);  // the soil of the icon
 
-QPixmap IconPixmap(int size) {
-  QPixmap pm(size, size);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(Qt::NoPen);
-  p.setBrush(kSoil);
-  p.drawRoundedRect(QRectF(0, size * 0.45, size, size * 0.55), size * 0.12, size * 0.12);
-  p.setBrush(kLeaf);
-  p.drawEllipse(QRectF(size * 0.18, size * 0.08, size * 0.34, size * 0.42));
-  p.drawEllipse(QRectF(size * 0.48, size * 0.02, size * 0.34, size * 0.42));
-  QFont f;
-  f.setPixelSize(static_cast<int>(size * 0.42));
-  f.setBold(true);
-  p.setFont(f);
-  p.setPen(Qt::white);
-  p.drawText(QRectF(0, size * 0.45, size, size * 0.55), Qt::AlignCenter, QStringLiteral("N"));
-  return pm;
-}
+QPixmap IconPixmap(int size) { return QPixmap::fromImage(ProgramIconImage(size)); }
 
 }  // namespace
 
+QImage ProgramIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QSvgRenderer svg(QStringLiteral(":/icons/kelvora.svg"));
+  QPainter p(&image);
+  svg.render(&p, QRectF(0, 0, size, size));
+  return image;
+}
+
 QIcon ProgramIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(IconPixmap(size));
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(IconPixmap(size));
   return icon;
 }
 

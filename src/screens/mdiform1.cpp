@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStringList>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -28,6 +30,7 @@
 #include "screens/ondo_form.h"
 #include "screens/paraall_form.h"
 #include "screens/parakekka_form0_1.h"
+#include "screens/qtext.h"
 #include "screens/recovery_keeper.h"
 #include "screens/suitei_form.h"
 #include "screens/suitei_graph.h"
@@ -67,6 +70,7 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
       Help(menuBar()->addMenu(QStringLiteral("ヘルプ"))),
       Help_Show(Help->addAction(QStringLiteral("ヘルプの表示"))),
       Barjon_Show(Help->addAction(QStringLiteral("バージョン情報"))),
+      DataFolder_Show(new QAction(QStringLiteral("データフォルダを開く"), this)),
       store_(store),
       dataDir_(std::move(dataDir)),
       dialogs_(dialogs),
@@ -80,6 +84,8 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   Help->setObjectName(QStringLiteral("Help"));
   Help_Show->setObjectName(QStringLiteral("Help_Show"));
   Barjon_Show->setObjectName(QStringLiteral("Barjon_Show"));
+  DataFolder_Show->setObjectName(QStringLiteral("DataFolder_Show"));
+  Help->insertAction(Barjon_Show, DataFolder_Show);
 
   Picture1->setObjectName(QStringLiteral("Picture1"));
   Picture1->setAutoFillBackground(true);
@@ -108,6 +114,7 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   f1->setContext(Qt::WidgetWithChildrenShortcut);
   connect(f1, &QShortcut::activated, this, [this] { ShowHelp(this, kMainHelpChapter); });
   connect(Barjon_Show, &QAction::triggered, this, &MDIForm1::Barjon_Show_Click);
+  connect(DataFolder_Show, &QAction::triggered, this, &MDIForm1::DataFolder_Show_Click);
 
   SetScreenFactory(Screen::Baiyo_Form0_3, [this](const ScreenContext& context) -> ChildScreen* {
     auto* screen = new Baiyo_Form0_3(context);
@@ -369,6 +376,15 @@ void MDIForm1::Command5_Click() {
 }
 void MDIForm1::Command3_Click() { close(); }
 void MDIForm1::Help_Show_Click() { ShowHelp(this); }
-void MDIForm1::Barjon_Show_Click() { ShowBarjon(this); }
+void MDIForm1::Barjon_Show_Click() { ShowBarjon(this, dataDir_); }
+
+void MDIForm1::DataFolder_Show_Click() {
+  const QString dir = Q(dataDir_.string());
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(dir))) {
+    dialogs_.Message(this, kTitleCaution,
+                     QStringLiteral("データフォルダ「%1」を開けませんでした。").arg(dir),
+                     Dialogs::Icon::Warning);
+  }
+}
 
 }  // namespace kelvora

@@ -70,6 +70,7 @@ class MDIForm1 : public QMainWindow, public Navigation {
   QMenu* const Help;
   QAction* const Help_Show;
   QAction* const Barjon_Show;
+  QAction* const DataFolder_Show;  // "データフォルダを開く" (between the two above)
 
   // The load handler: splash, the folder lock, LoadDataFiles, the offer of a
   // recovery copy left by an earlier run, the incubation screen at the
@@ -109,6 +110,8 @@ class MDIForm1 : public QMainWindow, public Navigation {
   void Command3_Click();
   void Help_Show_Click();
   void Barjon_Show_Click();
+  // Opens the data folder in the file manager; says so when that fails.
+  void DataFolder_Show_Click();
 
  signals:
   // The main window has closed: the program ends.

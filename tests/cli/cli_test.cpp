@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli_run.h"
+#include "kelvora_version.h"
 #include "mini_json.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
@@ -202,6 +203,20 @@ TEST(Cli, DumpPrintsEveryTableAndReportsUnreadableFiles) {
   EXPECT_EQ(partial["TionTable"]["count"].number, 1);
   EXPECT_NE(bad.err.find("TionData.txt"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "TionData.bak"));  // read only
+}
+
+TEST(Cli, VersionAndTheOptionsInTheUsage) {
+  CliRun v = Cli({"--version"});
+  EXPECT_EQ(v.code, 0);
+  EXPECT_EQ(v.out, std::string("kelvora-cli ") + kVersion + "\n");
+  EXPECT_TRUE(v.err.empty());
+  CliRun h = Cli({"--help"});
+  EXPECT_EQ(h.code, 0);
+  for (const char* option :
+       {"--help", "--version", "--std-temp", "--fertilizer", "--strict", "--name", "--initial",
+        "--model", "--params", "--from", "--to", "--out", "--records"}) {
+    EXPECT_NE(h.out.find(option), std::string::npos) << option;
+  }
 }
 
 }  // namespace
