@@ -86,6 +86,9 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setBackground(QColor(171, 171, 171));
+  // Closing a window brings back the one that was active before it (the
+  // estimation screen after its chart), not the first one opened.
+  MdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -316,6 +319,21 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
 void MDIForm1::PlaceScreen(ChildFrame* frame, int offsetTwips) {
   int px = TwipsToPixels(offsetTwips);
   frame->move(px, px);
+  KeepInside(frame);
+}
+
+void MDIForm1::KeepInside(ChildFrame* frame) {
+  // The cascade offset and the screens' sizes are meant for a large screen:
+  // on a small one every button must still be reachable without maximising.
+  const QSize area = MdiArea->viewport()->size();
+  if (area.isEmpty() || frame->isMaximized() || frame->isMinimized()) return;
+  const QSize least = frame->minimumSizeHint().expandedTo(frame->minimumSize());
+  const QSize size(std::max(std::min(frame->width(), area.width()), least.width()),
+                   std::max(std::min(frame->height(), area.height()), least.height()));
+  if (size != frame->size()) frame->resize(size);
+  const int x = std::max(0, std::min(frame->x(), area.width() - size.width()));
+  const int y = std::max(0, std::min(frame->y(), area.height() - size.height()));
+  if (QPoint(x, y) != frame->pos()) frame->move(x, y);
 }
 
 void MDIForm1::ShowScreen(ChildFrame* frame) {
@@ -339,6 +357,8 @@ ChildScreen* MDIForm1::OpenChildScreen(Screen screen, CascadeOrder order, QSize 
     frame->resize(TwipsToPixels(sizeTwips.width()), TwipsToPixels(sizeTwips.height()));
   }
   ShowScreen(frame);
+  // Placed once more now that the shown window has its final size.
+  KeepInside(frame);
   return frame->ScreenWidget();
 }
 

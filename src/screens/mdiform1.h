@@ -121,6 +121,9 @@ class MDIForm1 : public QMainWindow, public Navigation {
  private:
   ChildFrame* LoadScreen(Screen screen);
   void PlaceScreen(ChildFrame* frame, int offsetTwips);
+  // Moves a window up and left (and makes it smaller, not below its minimum)
+  // so that it lies inside the visible part of the work area.
+  void KeepInside(ChildFrame* frame);
   void ShowScreen(ChildFrame* frame);
   void LayoutPicture1();
   void ShowFileMessages(const std::vector<std::string>& messages);
