@@ -89,6 +89,7 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   // Closing a window brings back the one that was active before it (the
   // estimation screen after its chart), not the first one opened.
   MdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+  MdiArea->viewport()->installEventFilter(this);
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -176,6 +177,19 @@ void MDIForm1::LayoutPicture1() {
   }
   Picture1->setFixedHeight(height);
   Picture1->setMinimumWidth(Command3->geometry().right() + 1);
+}
+
+bool MDIForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == MdiArea->viewport()) {
+      for (auto& [screen, frame] : open_) {
+        if (frame && frame->isVisible()) KeepInside(frame);
+      }
+    } else if (auto* frame = qobject_cast<ChildFrame*>(watched); frame && frame->isVisible()) {
+      KeepInside(frame);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MDIForm1::changeEvent(QEvent* event) {
@@ -311,6 +325,7 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
   auto* frame = new ChildFrame(widget);
   MdiArea->addSubWindow(frame);
   frame->adjustSize();
+  frame->installEventFilter(this);
   open_[screen] = frame;
   connect(frame, &ChildFrame::Closed, this, [this](Screen s) { open_.erase(s); });
   return frame;

@@ -117,6 +117,8 @@ class MDIForm1 : public QMainWindow, public Navigation {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // A window that grows, or a work area that shrinks, keeps the windows inside.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   ChildFrame* LoadScreen(Screen screen);

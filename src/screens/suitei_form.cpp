@@ -304,7 +304,9 @@ void Suitei_Form::BuildLayout() {
   body->addWidget(Frame4, 4);
   auto* root = new QVBoxLayout(this);
   root->setMenuBar(MenuBar);
-  root->setContentsMargins(8, 4, 8, 8);
+  root->setContentsMargins(8, 2, 8, 4);
+  // Small enough for a work area of 1024 x 600 with every button in reach.
+  for (ListBox* l : {List1, List2}) l->setMinimumHeight(fontMetrics().height() * 3);
   root->addLayout(body, 1);
 }
 
