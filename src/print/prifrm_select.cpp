@@ -7,6 +7,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "print/reports.h"
 #include "screens/dialogs.h"
@@ -100,24 +101,49 @@ uint64_t PriFrm_Select::TableGeneration() const {
   return 0;
 }
 
-void PriFrm_Select::FillRecords() {
+uint64_t PriFrm_Select::KeyOf(int16_t record) const {
+  if (kind_ == kPrintParameters) return store_.ParaTable.KeyOf(record);
+  if (kind_ == kPrintEstimations) return store_.SuiteiTable.KeyOf(record);
+  return 0;
+}
+
+bool PriFrm_Select::FillRecords() {
   if (kind_ == kPrintParameters) Label5->setText(QStringLiteral("土壌（肥料）名"));
   if (kind_ == kPrintEstimations) Label5->setText(QStringLiteral("土壌（肥料）名 × 地温名"));
   List1->setAccessibleName(Label5->text());
+  const bool first = keys_.empty() && List1->count() == 0;
+  std::vector<uint64_t> selected;
+  for (int p = 0; p < List1->count() && p < static_cast<int>(keys_.size()); ++p) {
+    if (List1->item(p)->isSelected()) selected.push_back(keys_[static_cast<size_t>(p)]);
+  }
   // The same entries as the deletion dialog's: the name, or "soil × site".
   List1->clear();
+  keys_.clear();
   const int16_t table = TableKind();
-  for (const std::string& entry : DeletionEntries(store_, table)) List1->addItem(Q(entry));
-  if (const int16_t* current = CurrentOfKind(store_, table);
-      current && *current >= 1 && *current <= CountOfKind(store_, table)) {
-    List1->setCurrentRow(*current - 1);
+  for (const std::string& entry : DeletionEntries(store_, table)) {
+    List1->addItem(Q(entry));
+    keys_.push_back(KeyOf(static_cast<int16_t>(keys_.size() + 1)));
   }
   generation_ = TableGeneration();
+  if (first) {
+    if (const int16_t* current = CurrentOfKind(store_, table);
+        current && *current >= 1 && *current <= CountOfKind(store_, table)) {
+      List1->setCurrentRow(*current - 1);
+    }
+    return true;
+  }
+  size_t kept = 0;
+  for (size_t p = 0; p < keys_.size(); ++p) {
+    if (std::find(selected.begin(), selected.end(), keys_[p]) == selected.end()) continue;
+    List1->item(static_cast<int>(p))->setSelected(true);
+    ++kept;
+  }
+  return kept == selected.size();
 }
 
 bool PriFrm_Select::ListStillValid() {
   if (TableGeneration() == generation_) return true;
-  FillRecords();
+  if (FillRecords()) return true;
   dialogs_.Message(this, kTitleCaution,
                    QStringLiteral("データが変更されたので、一覧を作り直しました。\n"
                                   "印刷する項目を選び直して下さい。"));

@@ -57,10 +57,15 @@ class PriFrm_Select : public QDialog {
   // another kind), and its generation.
   int16_t TableKind() const;
   uint64_t TableGeneration() const;
-  void FillRecords();
-  // False (after telling the user) when the table changed since the list was
-  // filled: the list is filled again and nothing is printed.
+  // Fills the list from the table, keeping the selected entries by record
+  // (a first fill selects the current record). False when a selected record
+  // is no longer in the table.
+  bool FillRecords();
+  // When the table changed since the list was filled, the list is filled
+  // again keeping the selection by record; false (after telling the user,
+  // nothing printed) when a selected record was removed meanwhile.
   bool ListStillValid();
+  uint64_t KeyOf(int16_t record) const;
   std::vector<int16_t> SelectedRecords() const;
   QString SuggestedFileName() const;
 
@@ -69,6 +74,7 @@ class PriFrm_Select : public QDialog {
   PrintState& printing_;
   int16_t kind_;
   uint64_t generation_ = 0;
+  std::vector<uint64_t> keys_;  // keys_[p] names the record of entry p
   std::vector<PrinterEntry> printers_;
 };
 

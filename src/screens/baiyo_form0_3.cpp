@@ -122,6 +122,15 @@ void Baiyo_Form0_3::BuildLayout() {
   Text_Dojyo->setObjectName(QStringLiteral("Text_Dojyo"));
   Text1->setObjectName(QStringLiteral("Text1"));
   List1->setObjectName(QStringLiteral("List1"));
+  // The numbered buttons carry no caption of their own: they are named by
+  // their caption boxes, the text boxes by their labels.
+  Command7->setAccessibleName(Text3->text());
+  Command3->setAccessibleName(Text4->text());
+  Command5->setAccessibleName(Text2->text());
+  Text_Dojyo->setAccessibleName(Label1->text());
+  Text1->setAccessibleName(Label8->text());
+  List1->setAccessibleName(Frame1->title());
+  MSFlexGrid1->setAccessibleName(Label6->text());
   Option1->setChecked(true);
   Text1->setAlignment(Qt::AlignRight);
   Text1->setFixedWidth(TwipsToPixels(900));
@@ -239,8 +248,7 @@ IncubationTableShape Baiyo_Form0_3::CleanTable() {
 RecordFlow::Binding Baiyo_Form0_3::Binding() {
   hensuu& st = Store();
   RecordFlow::Binding b;
-  b.count = [&st] { return st.BaiyoCount(); };
-  b.current = &st.BaiyoCurrent;
+  BindTable(b, st.BaiyoTable, st.BaiyoCurrent);
   b.name = [&st](int16_t i) { return st.BaiyoTable(i).SoilName; };
   b.show = [this, &st](int16_t i) {
     const BaiyoRecord& rec = st.BaiyoTable(i);
@@ -299,6 +307,10 @@ void Baiyo_Form0_3::Command8_Click() {
 void Baiyo_Form0_3::Command6_Click() { CloseScreen(); }
 void Baiyo_Form0_3::List1_MouseDown() { flow_.ListMouseDown(); }
 bool Baiyo_Form0_3::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
+
+void Baiyo_Form0_3::Activated() {
+  if (!Deleting) flow_.Follow();
+}
 
 bool Baiyo_Form0_3::QueryClose() {
   if (!flow_.Close()) return false;

@@ -98,6 +98,7 @@ class Baiyo_Form0_3 : public ChildScreen {
   bool List1_KeyDown(int key);
 
   bool QueryClose() override;
+  void Activated() override;
 
   // True in new mode (a data set that is not stored yet is on the screen).
   bool NewMode() const { return flow_.NewMode(); }

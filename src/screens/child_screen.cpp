@@ -75,6 +75,12 @@ ChildFrame::ChildFrame(ChildScreen* screen) : screen_(screen) {
   setWidget(screen);
   setWindowTitle(screen->windowTitle());
   setWindowIcon(ProgramIcon());
+  connect(this, &QMdiSubWindow::windowStateChanged, this,
+          [this](Qt::WindowStates before, Qt::WindowStates now) {
+            if (now.testFlag(Qt::WindowActive) && !before.testFlag(Qt::WindowActive)) {
+              screen_->Activated();
+            }
+          });
 }
 
 void ChildFrame::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,10 @@ class ChildScreen : public QWidget {
   // Takes WindowCascadeOffset back by 500 twips (not below 0).
   void TakeCascadeBack();
 
+  // Run whenever the screen's window becomes the active one: a screen whose
+  // lists mirror tables brings them in step with changes made elsewhere.
+  virtual void Activated() {}
+
  protected:
   // The "ヘルプ" menu: "ヘルプの表示" (F1 on child screens) and "バージョン情報".
   QMenu* MakeHelpMenu();

@@ -24,16 +24,13 @@ QAction* AddEditAction(QMenu* menu, const QString& text, QKeyCombination key) {
   return a;
 }
 
-// Block text as put on the clipboard: CR LF between rows, which editors and
-// spreadsheets on every platform read as rows. The grid's own block text keeps
-// CR alone.
+}  // namespace
+
 QString ClipboardRows(const QString& block) {
   QString out = block;
   out.replace(QStringLiteral("\r"), QStringLiteral("\r\n"));
   return out;
 }
-
-}  // namespace
 
 DataGrid::DataGrid(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent),

@@ -16,6 +16,11 @@ class QMenu;
 
 namespace kelvora {
 
+// Block text as put on the clipboard: CR LF between rows, which editors and
+// spreadsheets on every platform read as rows. The grid's own block text keeps
+// CR alone.
+QString ClipboardRows(const QString& block);
+
 class Dialogs;
 
 class DataGrid : public QWidget {

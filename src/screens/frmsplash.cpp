@@ -1,5 +1,7 @@
 #include "screens/frmsplash.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -29,6 +31,14 @@ frmSplash::frmSplash(QWidget* parent)
     QRect area = s->availableGeometry();
     move(area.center() - rect().center());
   }
+  qApp->installEventFilter(this);
+}
+
+bool frmSplash::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched != this) {
+    if (auto* dialog = qobject_cast<QDialog*>(watched); dialog && dialog->isWindow()) hide();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace kelvora

@@ -14,6 +14,11 @@ class frmSplash : public QWidget {
   explicit frmSplash(QWidget* parent = nullptr);
   QFrame* const fraMainFrame;
   QLabel* const Image1;
+
+ protected:
+  // A question or message of start-up (the folder in use, the recovery
+  // copy) is not to be hidden under the splash: the splash goes first.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace kelvora

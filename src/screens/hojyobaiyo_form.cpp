@@ -312,7 +312,10 @@ void HojyoBaiyo_Form::BuildLayout() {
   root->setMenuBar(MenuBar);
   root->setContentsMargins(10, 6, 10, 10);
   root->addLayout(body);
+  // A name longer than the box shows whole in the box's tooltip.
   Text_Dojyo->setMinimumWidth(TwipsToPixels(2800));
+  connect(Text_Dojyo, &QLineEdit::textChanged, Text_Dojyo,
+          [box = Text_Dojyo](const QString& text) { box->setToolTip(text); });
 }
 
 // --- operations ----------------------------------------------------------------------
@@ -331,8 +334,7 @@ void HojyoBaiyo_Form::ShowApply(bool shown) {
 RecordFlow::Binding HojyoBaiyo_Form::Binding() {
   hensuu& st = Store();
   RecordFlow::Binding b;
-  b.count = [&st] { return st.HojyoCount(); };
-  b.current = &st.HojyoCurrent;
+  BindTable(b, st.HojyoTable, st.HojyoCurrent);
   b.name = [&st](int16_t i) { return st.HojyoTable(i).SoilName; };
   b.show = [this, &st](int16_t i) {
     const HojyoRecord& rec = st.HojyoTable(i);
@@ -464,6 +466,10 @@ void HojyoBaiyo_Form::Command8_Click() {
 }
 
 void HojyoBaiyo_Form::Command6_Click() { CloseScreen(); }
+
+void HojyoBaiyo_Form::Activated() {
+  if (!Deleting) flow_.Follow();
+}
 
 bool HojyoBaiyo_Form::QueryClose() {
   if (!flow_.Close()) return false;

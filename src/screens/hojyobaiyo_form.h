@@ -90,6 +90,7 @@ class HojyoBaiyo_Form : public ChildScreen {
   void Command6_Click();  // "終了"
 
   bool QueryClose() override;
+  void Activated() override;
 
   bool NewMode() const { return flow_.NewMode(); }
 

@@ -92,6 +92,10 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MdiArea->setBackground(QColor(171, 171, 171));
+  // Closing a window brings back the one that was active before it (the
+  // estimation screen after its chart), not the first one opened.
+  MdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+  MdiArea->viewport()->installEventFilter(this);
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -180,6 +184,19 @@ void MDIForm1::LayoutPicture1() {
   }
   Picture1->setFixedHeight(height);
   Picture1->setMinimumWidth(Command3->geometry().right() + 1);
+}
+
+bool MDIForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == MdiArea->viewport()) {
+      for (auto& [screen, frame] : open_) {
+        if (frame && frame->isVisible()) KeepInside(frame);
+      }
+    } else if (auto* frame = qobject_cast<ChildFrame*>(watched); frame && frame->isVisible()) {
+      KeepInside(frame);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MDIForm1::changeEvent(QEvent* event) {
@@ -315,6 +332,7 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
   auto* frame = new ChildFrame(widget);
   MdiArea->addSubWindow(frame);
   frame->adjustSize();
+  frame->installEventFilter(this);
   open_[screen] = frame;
   connect(frame, &ChildFrame::Closed, this, [this](Screen s) { open_.erase(s); });
   return frame;
@@ -323,6 +341,21 @@ ChildFrame* MDIForm1::LoadScreen(Screen screen) {
 void MDIForm1::PlaceScreen(ChildFrame* frame, int offsetTwips) {
   int px = TwipsToPixels(offsetTwips);
   frame->move(px, px);
+  KeepInside(frame);
+}
+
+void MDIForm1::KeepInside(ChildFrame* frame) {
+  // The cascade offset and the screens' sizes are meant for a large screen:
+  // on a small one every button must still be reachable without maximising.
+  const QSize area = MdiArea->viewport()->size();
+  if (area.isEmpty() || frame->isMaximized() || frame->isMinimized()) return;
+  const QSize least = frame->minimumSizeHint().expandedTo(frame->minimumSize());
+  const QSize size(std::max(std::min(frame->width(), area.width()), least.width()),
+                   std::max(std::min(frame->height(), area.height()), least.height()));
+  if (size != frame->size()) frame->resize(size);
+  const int x = std::max(0, std::min(frame->x(), area.width() - size.width()));
+  const int y = std::max(0, std::min(frame->y(), area.height() - size.height()));
+  if (QPoint(x, y) != frame->pos()) frame->move(x, y);
 }
 
 void MDIForm1::ShowScreen(ChildFrame* frame) {
@@ -346,6 +379,8 @@ ChildScreen* MDIForm1::OpenChildScreen(Screen screen, CascadeOrder order, QSize 
     frame->resize(TwipsToPixels(sizeTwips.width()), TwipsToPixels(sizeTwips.height()));
   }
   ShowScreen(frame);
+  // Placed once more now that the shown window has its final size.
+  KeepInside(frame);
   return frame->ScreenWidget();
 }
 

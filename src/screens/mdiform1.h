@@ -120,10 +120,15 @@ class MDIForm1 : public QMainWindow, public Navigation {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // A window that grows, or a work area that shrinks, keeps the windows inside.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   ChildFrame* LoadScreen(Screen screen);
   void PlaceScreen(ChildFrame* frame, int offsetTwips);
+  // Moves a window up and left (and makes it smaller, not below its minimum)
+  // so that it lies inside the visible part of the work area.
+  void KeepInside(ChildFrame* frame);
   void ShowScreen(ChildFrame* frame);
   void LayoutPicture1();
   void ShowFileMessages(const std::vector<std::string>& messages);

@@ -245,8 +245,7 @@ void Ondo_Form::BuildLayout() {
 RecordFlow::Binding Ondo_Form::Binding() {
   hensuu& st = Store();
   RecordFlow::Binding b;
-  b.count = [&st] { return st.TionCount(); };
-  b.current = &st.TionCurrent;
+  BindTable(b, st.TionTable, st.TionCurrent);
   b.name = [&st](int16_t i) { return st.TionTable(i).SiteName; };
   b.show = [this, &st](int16_t i) {
     const TionRecord& rec = st.TionTable(i);
@@ -348,6 +347,10 @@ void Ondo_Form::Command8_Click() {
 void Ondo_Form::Command6_Click() { CloseScreen(); }
 void Ondo_Form::List1_MouseDown() { flow_.ListMouseDown(); }
 bool Ondo_Form::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
+
+void Ondo_Form::Activated() {
+  if (!Deleting) flow_.Follow();
+}
 
 bool Ondo_Form::QueryClose() {
   if (!flow_.Close()) return false;

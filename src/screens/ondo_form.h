@@ -79,6 +79,7 @@ class Ondo_Form : public ChildScreen {
   bool List1_KeyDown(int key);
 
   bool QueryClose() override;
+  void Activated() override;
 
   // True in new-input mode (a series that is not stored yet is on the screen).
   bool NewMode() const { return flow_.NewMode(); }

@@ -149,17 +149,9 @@ int16_t ParaAll_Form::CheckedModel() const {
   return 0;
 }
 
-void ParaAll_Form::showEvent(QShowEvent* event) {
-  ChildScreen::showEvent(event);
-  // Activating the window brings the list in step with the table.
-  if (activationHooked_) return;
-  if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-    activationHooked_ = true;
-    connect(frame, &QMdiSubWindow::windowStateChanged, this,
-            [this](Qt::WindowStates, Qt::WindowStates now) {
-              if (now.testFlag(Qt::WindowActive)) SyncList();
-            });
-  }
+// Activating the window brings the list in step with the table.
+void ParaAll_Form::Activated() {
+  if (!Deleting) SyncList();
 }
 
 // --- showing ----------------------------------------------------------------------------------
@@ -192,6 +184,7 @@ void ParaAll_Form::Para_Hyouji() {
   const int16_t r = st.ParaCurrent;
   if (r < 1 || r > st.ParaCount()) return;
   const ParaRecord rec = st.ParaTable(r);
+  shownKey_ = st.ParaTable.KeyOf(r);
   if (IsValidModel(rec.ModelNo)) {
     Option(rec.ModelNo)->setChecked(true);
   } else {
@@ -372,6 +365,8 @@ bool ParaAll_Form::List1_KeyDown(int key) {
 
 void ParaAll_Form::SyncList() {
   hensuu& st = Store();
+  const int16_t shown = st.ParaTable.IndexOf(shownKey_);
+  if (shown > 0) st.ParaCurrent = shown;
   if (st.ParaTable.Generation() == listGeneration_ && List1->count() == st.ParaCount()) return;
   FillList();
   if (manual_) {
@@ -383,6 +378,7 @@ void ParaAll_Form::SyncList() {
     SetManualMode();
     return;
   }
+  // A shown set removed meanwhile: the one at its index (or the last).
   st.ParaCurrent = std::clamp<int16_t>(st.ParaCurrent, 1, st.ParaCount());
   SelectEntry(st.ParaCurrent - 1);
   Para_Hyouji();
@@ -405,6 +401,7 @@ void ParaAll_Form::Command4_Click() {
 
 void ParaAll_Form::Command6_Click() {
   hensuu& st = Store();
+  SyncList();
   if (st.ParaCount() == 0) return;
   SetViewMode();
   int position = List1->selectedItems().isEmpty() ? -1 : List1->currentRow();
@@ -420,6 +417,8 @@ void ParaAll_Form::Command8_Click() {
     GetDialogs().Message(this, kTitleCaution, QStringLiteral("削除するデータがありません"));
     return;
   }
+  // The dialog offers the shown set, not one another screen moved to.
+  SyncList();
   Deleting = true;
   List1->ignorePresses = true;
   st.DeleteKind = kDeletePara;
@@ -441,6 +440,8 @@ void ParaAll_Form::Command8_Click() {
 }
 
 void ParaAll_Form::Command2_Click() {
+  // The print window offers the shown set.
+  SyncList();
   Store().PrintKind = 1;
   Context().navigation.ShowPrintSelection();
 }

@@ -73,11 +73,10 @@ class ParaAll_Form : public ChildScreen, public DeletionListOwner {
 
   // Brings the list in step with ParaTable after records were added or
   // changed elsewhere (a fit, the results screen): entry i names record i + 1.
+  // ParaCurrent names the shown set again (other screens move it).
   void SyncList();
+  void Activated() override;
   void RemoveRecordEntry(int position) override;
-
- protected:
-  void showEvent(QShowEvent* event) override;
 
  private:
   void ShowModelRows(int16_t model);
@@ -90,7 +89,8 @@ class ParaAll_Form : public ChildScreen, public DeletionListOwner {
   bool manual_ = false;
   bool entryAccepted_ = false;
   uint64_t listGeneration_ = 0;
-  bool activationHooked_ = false;
+  // The key of the set shown (in view mode; the one shown last in hand entry).
+  uint64_t shownKey_ = 0;
 };
 
 }  // namespace kelvora

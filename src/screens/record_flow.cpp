@@ -37,14 +37,33 @@ RecordFlow::RecordFlow(ChildScreen& screen, DataGrid& grid, ListBox& list, QLine
       nameBox_(nameBox),
       deleting_(deleting),
       options_(std::move(options)),
-      binding_(std::move(binding)) {
+      binding_(std::move(binding)),
+      mirror_(list_, ListMirror::Source{binding_.count, binding_.generation, binding_.key,
+                                        binding_.indexOf,
+                                        [this](int16_t i) { return Q(binding_.name(i)); }}) {
   list_.onMouseDown = [this] { ListMouseDown(); };
   list_.onKeyDown = [this](int key) { return ListKeyDown(key); };
 }
 
-void RecordFlow::FillList() {
-  list_.clear();
-  for (int16_t i = 1; i <= Count(); ++i) list_.addItem(Q(binding_.name(i)));
+void RecordFlow::FillList() { mirror_.Fill(); }
+
+void RecordFlow::Follow() {
+  mirror_.Follow();
+  if (shownKey_ == 0) {
+    // A record not stored yet: it will be appended.
+    Current() = static_cast<int16_t>(Count() + 1);
+    SelectListEntry(-1);
+    return;
+  }
+  const int16_t at = binding_.indexOf(shownKey_);
+  if (at > 0) {
+    Current() = at;
+    SelectListEntry(at - 1);
+  } else {
+    // Removed meanwhile: ApplyRecord asks before storing it anew.
+    Current() = static_cast<int16_t>(Count() + 1);
+    SelectListEntry(-1);
+  }
 }
 
 void RecordFlow::SelectListEntry(int index) {
@@ -62,10 +81,12 @@ void RecordFlow::ShowRecord() {
   if (Current() < 1 || Current() > Count()) return;
   SelectListEntry(Current() - 1);
   binding_.show(Current());
+  shownKey_ = binding_.key(Current());
   RecordModeButtons();
 }
 
 void RecordFlow::NewRecord() {
+  shownKey_ = 0;
   nameBox_.clear();
   binding_.blank();
   FlexGrid* g = grid_.MSFlexGrid1;
@@ -95,14 +116,34 @@ bool RecordFlow::ApplyRecord() {
   } restore{grid_, link};
 
   grid_.CommitEditor();
+  // Whatever moved the current index meanwhile, the screen is stored into the
+  // record it shows.
+  Follow();
   FlexGrid* g = grid_.MSFlexGrid1;
   if (!options_.storeEmptyFirstRow && g->TextMatrix(1, 0).isEmpty() &&
       g->TextMatrix(1, 1).isEmpty()) {
     return true;
   }
+  Dialogs& dialogs = screen_.GetDialogs();
+  if (ShownRecordGone()) {
+    if (!dialogs.YesNo(&screen_, kTitleCaution,
+                       QStringLiteral("表示中のデータ「%1」は削除されています。\n"
+                                      "画面の内容を新しいデータとして追加しますか")
+                           .arg(nameBox_.text()))) {
+      // The screen follows the table: nothing of it is stored.
+      if (Count() > 0) {
+        Current() = Count();
+        ShowRecord();
+      } else {
+        Current() = 1;
+        NewRecord();
+      }
+      return true;
+    }
+    shownKey_ = 0;
+  }
   binding_.cleanTable();
 
-  Dialogs& dialogs = screen_.GetDialogs();
   const bool isNew = Current() > Count() || Current() < 1;
   // A double quote cannot be kept in the data files: it becomes "＂"; variants
   // such as 〜 become the form they read back as.
@@ -140,10 +181,13 @@ bool RecordFlow::ApplyRecord() {
     }
     list_.addItem(Q(name));
     Current() = Count();
+    mirror_.Appended(Current());
   } else {
     binding_.store(Current(), name, gridText);
     if (QListWidgetItem* item = list_.item(Current() - 1)) item->setText(Q(name));
+    mirror_.Replaced();
   }
+  shownKey_ = binding_.key(Current());
   return true;
 }
 
@@ -164,6 +208,7 @@ void RecordFlow::ApplyButton() {
 void RecordFlow::CancelButton() {
   // With an empty table the new record stays on the screen as it is (what
   // the editor holds included), still to be appended as record 1.
+  Follow();
   if (Count() == 0) return;
   Reload reload(grid_);
   Current() = Count();
@@ -185,6 +230,8 @@ void RecordFlow::SaveButton() {
 }
 
 void RecordFlow::DeleteButton(const std::function<void()>& runDialog) {
+  // The dialog offers the shown record, not the one another screen moved to.
+  Follow();
   if (Count() == 0) {
     screen_.GetDialogs().Message(&screen_, kTitleCaution,
                                  QStringLiteral("削除するデータがありません"));
@@ -212,19 +259,27 @@ void RecordFlow::DeleteButton(const std::function<void()>& runDialog) {
 
 void RecordFlow::ListMouseDown() {
   if (deleting_) return;
+  // The record the user pressed, as the list named it.
+  const QList<QListWidgetItem*> pressed = list_.selectedItems();
+  const uint64_t pressedKey = pressed.isEmpty() ? 0 : mirror_.KeyAt(list_.row(pressed.front()));
   Reload reload(grid_);
   if (!ApplyRecord()) {
     SelectListEntry(Current() - 1);
     return;
   }
-  if (list_.selectedItems().isEmpty()) SelectListEntry(list_.count() - 1);
-  const QList<QListWidgetItem*> selected = list_.selectedItems();
-  if (selected.isEmpty()) return;
-  Current() = static_cast<int16_t>(list_.row(selected.front()) + 1);
+  if (Count() == 0) return;
+  int16_t target = Count();  // a press below the entries takes the last one
+  if (pressedKey != 0) {
+    target = binding_.indexOf(pressedKey);
+    // A record removed meanwhile: the screen stays on its own record.
+    if (target == 0) target = std::clamp<int16_t>(Current(), 1, Count());
+  }
+  Current() = target;
   ShowRecord();
 }
 
 bool RecordFlow::ListKeyDown(int key) {
+  if (key == Qt::Key_Up || key == Qt::Key_Down) Follow();
   switch (key) {
     case Qt::Key_Up:
       if (Current() > 1) {

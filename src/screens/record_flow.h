@@ -1,11 +1,18 @@
 // The flow every data screen runs over its record table: one record on the
-// screen at a time (the table's current index), ShowRecord, NewRecord,
+// screen at a time, ShowRecord, NewRecord,
 // ApplyRecord, the list that mirrors the table with its presses and arrow
 // keys, the record and new mode buttons, "① 新規作成", "適用", "キャンセル",
 // "ファイル保存", "データ削除" and the apply on closing. A screen hands over
 // its table, its current index and the functions that put a record on the
 // screen and take it back; the few ways in which the screens differ are
 // options.
+//
+// The screen keeps track of the record it shows by the record's key, not by
+// the table's current index, which other screens move: before every action
+// the list is rebuilt if the table changed elsewhere and the current index is
+// set to the shown record again, so that the screen writes only into the
+// record it shows. A shown record removed meanwhile is stored as a new record
+// after a question, never into a neighbour.
 #pragma once
 
 #include <QString>
@@ -14,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "screens/list_mirror.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
 
@@ -32,6 +40,9 @@ class RecordFlow {
   struct Binding {
     std::function<int16_t()> count;
     int16_t* current = nullptr;                // BaiyoCurrent, TionCurrent, HojyoCurrent
+    std::function<uint64_t()> generation;      // of the table
+    std::function<uint64_t(int16_t)> key;      // of record i
+    std::function<int16_t(uint64_t)> indexOf;  // of the record with a key, 0 when gone
     std::function<std::string(int16_t)> name;  // list text of record i
     std::function<void(int16_t)> show;         // record i onto the screen, grid included
     std::function<void()> blank;               // the screen for a new record, grid included
@@ -91,6 +102,9 @@ class RecordFlow {
   bool ListKeyDown(int key);
   // The close handler's part: apply the screen. False keeps the screen open.
   bool Close();
+  // Brings the screen in step with its table (the list, and the current
+  // index naming the shown record); run when the window is activated.
+  void Follow();
 
   bool NewMode() const { return newMode_; }
   void SelectListEntry(int index);
@@ -112,6 +126,8 @@ class RecordFlow {
   int16_t& Current() { return *binding_.current; }
   void RecordModeButtons();
   void NewModeButtons();
+  // True when the shown record was stored once and is no longer in the table.
+  bool ShownRecordGone() const { return shownKey_ != 0 && binding_.indexOf(shownKey_) == 0; }
 
   ChildScreen& screen_;
   DataGrid& grid_;
@@ -120,8 +136,22 @@ class RecordFlow {
   bool& deleting_;
   Options options_;
   Binding binding_;
+  ListMirror mirror_;
   bool newMode_ = false;
+  // The key of the record on the screen; 0 while it is not stored yet.
+  uint64_t shownKey_ = 0;
 };
+
+// Fills the table part of a binding: count, current index, generation, keys.
+template <typename R>
+void BindTable(RecordFlow::Binding& b, Table<R>& table, int16_t& current) {
+  Table<R>* t = &table;
+  b.count = [t] { return t->Count(); };
+  b.current = &current;
+  b.generation = [t] { return t->Generation(); };
+  b.key = [t](int16_t i) { return t->KeyOf(i); };
+  b.indexOf = [t](uint64_t k) { return t->IndexOf(k); };
+}
 
 // Writes a record's grid text into the whole grid, nothing of the record
 // shown before remaining, and makes cell (1, 1) current with the editor

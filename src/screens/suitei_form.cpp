@@ -14,6 +14,7 @@
 #include "kinetics/lab_table.h"
 #include "kinetics/model_kind.h"
 #include "screens/controls.h"
+#include "screens/data_grid.h"
 #include "screens/dialogs.h"
 #include "screens/flex_grid.h"
 #include "screens/qtext.h"
@@ -110,7 +111,11 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
       Command10(new QPushButton(QStringLiteral("グラフ表示"), Frame4)),
       Edit(new QMenu(QStringLiteral("編集"), this)),
       Edit_Copy(Edit->addAction(QStringLiteral("コピー"))),
-      Edit_Select_All(Edit->addAction(QStringLiteral("全てを選択"))) {
+      Edit_Select_All(Edit->addAction(QStringLiteral("全てを選択"))),
+      paraList_(*List1, ListMirror::Of(context.store.ParaTable,
+                                       [](const ParaRecord& r) { return Q(r.SoilName); })),
+      tionList_(*List2, ListMirror::Of(context.store.TionTable,
+                                       [](const TionRecord& r) { return Q(r.SiteName); })) {
   setObjectName(QStringLiteral("Suitei_Form"));
   setWindowTitle(ScreenCaption(Screen::Suitei_Form));
   Edit->setObjectName(QStringLiteral("Edit"));
@@ -168,7 +173,7 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
                          QStringLiteral("計算した土壌のパラメーターがありません\n"
                                         "最初にパラメータを計算して下さい"));
   } else {
-    for (int16_t i = 1; i <= store.ParaCount(); ++i) List1->addItem(Q(store.ParaTable(i).SoilName));
+    paraList_.Fill();
     List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
   }
   if (store.TionCount() < 1) {
@@ -177,11 +182,9 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
                          QStringLiteral("記入された温度データがありません\n"
                                         "最初に温度データを記入して下さい"));
   } else {
+    tionList_.Fill();
     {
       QSignalBlocker block(List2);
-      for (int16_t i = 1; i <= store.TionCount(); ++i) {
-        List2->addItem(Q(store.TionTable(i).SiteName));
-      }
       List2->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     }
     List2_Click();
@@ -214,8 +217,6 @@ void Suitei_Form::BuildLayout() {
     Label3[i]->setAlignment(Qt::AlignCenter);
     Label3[i]->setMinimumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("00000")));
   }
-  Label3[0]->setAccessibleName(QStringLiteral("表示中の番号"));
-  Label3[1]->setAccessibleName(QStringLiteral("推定結果の数"));
   Label6->setObjectName(QStringLiteral("Label6"));
   Label6->setAccessibleName(QStringLiteral("モデル式"));
   MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -303,7 +304,9 @@ void Suitei_Form::BuildLayout() {
   body->addWidget(Frame4, 4);
   auto* root = new QVBoxLayout(this);
   root->setMenuBar(MenuBar);
-  root->setContentsMargins(8, 4, 8, 8);
+  root->setContentsMargins(8, 2, 8, 4);
+  // Small enough for a work area of 1024 x 600 with every button in reach.
+  for (ListBox* l : {List1, List2}) l->setMinimumHeight(fontMetrics().height() * 3);
   root->addLayout(body, 1);
 }
 
@@ -341,13 +344,23 @@ void Suitei_Form::List2_Click() {
     Label1[i]->show();
     Combo1[i]->show();
   }
+  FillDates();
+}
+
+void Suitei_Form::FillDates() {
+  // A list left behind by changes elsewhere names its records anew first.
+  if (tionList_.Follow()) List2->setVisible(Store().TionCount() > 0);
   if (List2->count() == 0) return;
   if (List2->currentRow() < 0) {
     QSignalBlocker block(List2);
     List2->setCurrentRow(List2->count() - 1, QItemSelectionModel::NoUpdate);
   }
-  Store().TionCurrent = static_cast<int16_t>(List2->currentRow() + 1);
+  const int16_t series = tionList_.IndexAt(List2->currentRow());
+  if (series == 0) return;
+  Store().TionCurrent = series;
   Data_Separate();
+  datesKey_ = Store().TionTable.KeyOf(series);
+  datesText_ = Store().TionTable(series).GridText;
   QStringList dates;
   dates.reserve(Series.seriesDays);
   for (int d = 1; d <= Series.seriesDays; ++d) dates << Q(Series.seriesDates[d]);
@@ -358,6 +371,40 @@ void Suitei_Form::List2_Click() {
   Combo1[0]->setCurrentIndex(dates.isEmpty() ? -1 : 0);
   Combo1[1]->setCurrentIndex(static_cast<int>(dates.size()) - 1);
 }
+
+void Suitei_Form::Follow() {
+  hensuu& store = Store();
+  if (paraList_.Follow()) List1->setVisible(store.ParaCount() > 0);
+  if (tionList_.Follow()) {
+    List2->setVisible(store.TionCount() > 0);
+    // The date lists belong to the series with the cursor: filled again when
+    // that series is gone or was changed.
+    const int16_t series = tionList_.IndexAt(List2->currentRow());
+    if (series == 0 || store.TionTable.KeyOf(series) != datesKey_ ||
+        store.TionTable(series).GridText != datesText_) {
+      if (series == 0) {
+        for (QComboBox* c : Combo1) c->clear();
+        datesKey_ = 0;
+        datesText_.clear();
+        Series = SeriesDays{};
+      }
+      if (Option1->isChecked()) FillDates();
+    }
+  }
+  const int16_t shown = store.SuiteiTable.IndexOf(shownKey_);
+  if (shown > 0) {
+    store.SuiteiCurrent = shown;
+    ShowPosition();
+  } else if (shownKey_ != 0 || store.SuiteiCount() > 0) {
+    // The shown estimation is gone: the last one is shown.
+    store.SuiteiCurrent = store.SuiteiCount();
+    SuiData_Paste();
+  } else {
+    ShowPosition();
+  }
+}
+
+void Suitei_Form::Activated() { Follow(); }
 
 void Suitei_Form::Data_Separate() {
   const hensuu& store = Store();
@@ -395,13 +442,21 @@ void Suitei_Form::Suitei_Cal() {
   }
   store.SuiteiTable.Append(rec);
   store.SuiteiCurrent = store.SuiteiCount();
-  ShowEstimation(store.SuiteiTable(store.SuiteiCurrent));
+  ShowEstimation(store.SuiteiCurrent);
 }
 
 void Suitei_Form::Command1_Click() {
   hensuu& store = Store();
-  const std::vector<int> paras = SelectedRows(List1);
-  const std::vector<int> tions = SelectedRows(List2);
+  // The lists name the records they show, whatever changed since.
+  Follow();
+  std::vector<int> paras;
+  std::vector<int> tions;
+  for (int row : SelectedRows(List1)) {
+    if (const int16_t i = paraList_.IndexAt(row); i > 0) paras.push_back(i - 1);
+  }
+  for (int row : SelectedRows(List2)) {
+    if (const int16_t i = tionList_.IndexAt(row); i > 0) tions.push_back(i - 1);
+  }
   if (paras.empty()) {
     GetDialogs().Message(this, kTitleCaution, QStringLiteral("土壌を選択して下さい"));
     return;
@@ -487,7 +542,7 @@ void Suitei_Form::Command1_Click() {
   store.ParaCurrent = last.para;
   Series = std::move(days.back());
   store.SuiteiCurrent = store.SuiteiCount();
-  ShowEstimation(store.SuiteiTable(store.SuiteiCurrent));
+  ShowEstimation(store.SuiteiCurrent);
   QApplication::restoreOverrideCursor();
 }
 
@@ -497,9 +552,14 @@ void Suitei_Form::ShowPosition() {
   const hensuu& store = Store();
   Label3[0]->setText(Q(std::to_string(store.SuiteiCurrent)));
   Label3[1]->setText(Q(std::to_string(store.SuiteiCount())));
+  // A screen reader reads the numbers with what they mean.
+  Label3[0]->setAccessibleName(QStringLiteral("表示中の番号 %1").arg(Label3[0]->text()));
+  Label3[1]->setAccessibleName(QStringLiteral("推定結果の数 %1").arg(Label3[1]->text()));
 }
 
-void Suitei_Form::ShowEstimation(const SuiteiRecord& rec) {
+void Suitei_Form::ShowEstimation(int16_t index) {
+  const SuiteiRecord& rec = Store().SuiteiTable(index);
+  shownKey_ = Store().SuiteiTable.KeyOf(index);
   Text2[0]->setText(Q(rec.SoilName));
   Text2[1]->setText(Q(rec.SiteName));
   // The record's text is pasted over the grid from cell (0, 0): cells the
@@ -522,6 +582,7 @@ void Suitei_Form::ShowEstimation(const SuiteiRecord& rec) {
 void Suitei_Form::SuiData_Paste() {
   hensuu& store = Store();
   if (store.SuiteiCount() == 0) {
+    shownKey_ = 0;
     Text2[0]->clear();
     Text2[1]->clear();
     ShowPosition();
@@ -532,11 +593,12 @@ void Suitei_Form::SuiData_Paste() {
   if (store.SuiteiCurrent < 1 || store.SuiteiCurrent > store.SuiteiCount()) {
     store.SuiteiCurrent = store.SuiteiCount();
   }
-  ShowEstimation(store.SuiteiTable(store.SuiteiCurrent));
+  ShowEstimation(store.SuiteiCurrent);
 }
 
 void Suitei_Form::Command8_Click() {
   hensuu& store = Store();
+  Follow();
   if (store.SuiteiCount() < 1 || store.SuiteiCurrent == 1) return;
   store.SuiteiCurrent = 1;
   SuiData_Paste();
@@ -544,6 +606,7 @@ void Suitei_Form::Command8_Click() {
 
 void Suitei_Form::Command3_Click() {
   hensuu& store = Store();
+  Follow();
   if (store.SuiteiCurrent < 2) return;
   --store.SuiteiCurrent;
   SuiData_Paste();
@@ -551,6 +614,7 @@ void Suitei_Form::Command3_Click() {
 
 void Suitei_Form::Command7_Click() {
   hensuu& store = Store();
+  Follow();
   if (store.SuiteiCurrent >= store.SuiteiCount()) return;
   ++store.SuiteiCurrent;
   SuiData_Paste();
@@ -558,6 +622,7 @@ void Suitei_Form::Command7_Click() {
 
 void Suitei_Form::Command9_Click() {
   hensuu& store = Store();
+  Follow();
   if (store.SuiteiCount() < 1 || store.SuiteiCurrent == store.SuiteiCount()) return;
   store.SuiteiCurrent = store.SuiteiCount();
   SuiData_Paste();
@@ -566,6 +631,7 @@ void Suitei_Form::Command9_Click() {
 // --- the other buttons ------------------------------------------------------------------------
 
 void Suitei_Form::Command10_Click() {
+  Follow();
   if (Store().SuiteiCount() == 0) {
     GetDialogs().Message(this, kTitleCaution, QStringLiteral("表示するデータがありません"));
     return;
@@ -576,17 +642,23 @@ void Suitei_Form::Command10_Click() {
   for (int r = 1; r < rows; ++r) {
     GraphTable.push_back({MSFlexGrid1->TextMatrix(r, 0), MSFlexGrid1->TextMatrix(r, 1)});
   }
+  // The grid shows this record: the chart's captions and unit come from it,
+  // not from wherever SuiteiCurrent was moved meanwhile (printing moves it).
+  GraphRecord = Store().SuiteiTable(Store().SuiteiCurrent);
   Context().navigation.OpenChildScreen(Screen::Suitei_Graph, Navigation::CascadeOrder::LoadFirst,
                                        QSize(11400, 8400));
 }
 
 void Suitei_Form::Command6_Click() {
+  // The print window offers the shown estimation.
+  Follow();
   Store().PrintKind = 2;
   Context().navigation.ShowPrintSelection();
 }
 
 void Suitei_Form::Command11_Click() {
   hensuu& store = Store();
+  Follow();
   if (store.SuiteiCount() == 0) return;
   store.DeleteKind = 7;
   Context().navigation.RunDeletionDialog(this);
@@ -618,7 +690,7 @@ void Suitei_Form::MSFlexGrid1_MouseDown(Qt::MouseButton button) {
 void Suitei_Form::Edit_Copy_Click() {
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
-  clipboard->setText(MSFlexGrid1->Clip());
+  clipboard->setText(ClipboardRows(MSFlexGrid1->Clip()));
 }
 
 void Suitei_Form::Edit_Select_All_Click() {

@@ -16,6 +16,7 @@
 
 #include "kinetics/estimation.h"
 #include "screens/child_screen.h"
+#include "screens/list_mirror.h"
 
 class QMenu;
 class QMenuBar;
@@ -82,8 +83,10 @@ class Suitei_Form : public ChildScreen {
 
   // The prepared days of the series last separated.
   SeriesDays Series;
-  // The rows of the shown estimation handed to the chart.
+  // The rows of the shown estimation handed to the chart, and that
+  // estimation itself (captions and unit come from the same record).
   std::vector<GraphRow> GraphTable;
+  SuiteiRecord GraphRecord;
 
   // Operations.
   void SuiData_Paste();
@@ -107,13 +110,29 @@ class Suitei_Form : public ChildScreen {
   void Edit_Copy_Click();
   void Edit_Select_All_Click();
 
+  // Brings the screen in step with the tables: the two lists are rebuilt when
+  // their table changed (keeping the selection by record), the date lists
+  // follow their series, and SuiteiCurrent names the shown estimation again.
+  void Follow();
+  void Activated() override;
+
  private:
   void BuildLayout();
   // Selected entries of a list, in list order (0-based).
   static std::vector<int> SelectedRows(const ListBox* list);
   // Shows one estimation: the header fields, the grid and the position.
-  void ShowEstimation(const SuiteiRecord& rec);
+  void ShowEstimation(int16_t index);
   void ShowPosition();
+  // The date lists from the series with List2's cursor.
+  void FillDates();
+
+  ListMirror paraList_;  // List1
+  ListMirror tionList_;  // List2
+  // The key of the estimation shown; 0 while none is.
+  uint64_t shownKey_ = 0;
+  // The series the date lists were filled from, and its text then.
+  uint64_t datesKey_ = 0;
+  std::string datesText_;
 };
 
 }  // namespace kelvora

@@ -85,11 +85,9 @@ Suitei_Graph::Suitei_Graph(const ScreenContext& context, const std::vector<Graph
 
 Suitei_Graph* Suitei_Graph::FromEstimationScreen(const ScreenContext& context) {
   auto* form = context.navigation.Find<Suitei_Form>(Screen::Suitei_Form);
-  const hensuu& store = context.store;
-  if (!form || store.SuiteiCurrent < 1 || store.SuiteiCurrent > store.SuiteiCount()) {
-    return nullptr;
-  }
-  return new Suitei_Graph(context, form->GraphTable, store.SuiteiTable(store.SuiteiCurrent));
+  if (!form || context.store.SuiteiCount() == 0) return nullptr;
+  // Curve, captions and unit all of the estimation the screen prepared.
+  return new Suitei_Graph(context, form->GraphTable, form->GraphRecord);
 }
 
 void Suitei_Graph::BuildLayout() {

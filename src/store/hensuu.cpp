@@ -9,6 +9,11 @@ uint64_t NextTableGeneration() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
+uint64_t NextRecordKey() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 std::string TableFullMessage() {
   return "データの件数が上限（32767件）に達しているため、これ以上追加できません。\n"
          "不要なデータを削除してから、もう一度行って下さい。";

@@ -29,12 +29,20 @@ std::string TableFullMessage();
 // one) with the same generation hold the same records.
 uint64_t NextTableGeneration();
 
+// A number never handed out before in this run: the key of an appended record.
+uint64_t NextRecordKey();
+
 // A record table indexed from 1 to Count(), in file order.
 //
 // Records are shared, never changed in place: copying a table copies only
 // pointers, so a copy can be taken often and handed to another thread while
 // this one goes on changing the table. Every change goes through Append,
 // Replace, Remove or Clear and gives the table a new Generation().
+//
+// Every record also carries a key: given when it is appended, kept when it is
+// replaced, never given to another record. A screen names the record it shows
+// by its key, so that records removed or added before it elsewhere do not make
+// it show, or write into, a neighbour.
 template <typename R>
 class Table {
   using Row = std::shared_ptr<const R>;
@@ -88,6 +96,7 @@ class Table {
   bool Append(R record) {
     if (rows_.size() >= static_cast<size_t>(kMaxRecords)) return false;
     rows_.push_back(std::make_shared<const R>(std::move(record)));
+    keys_.push_back(NextRecordKey());
     Changed();
     return true;
   }
@@ -98,11 +107,14 @@ class Table {
   }
   // Removes record i; the records after it close up, keeping their order.
   void Remove(int16_t i) {
-    rows_.erase(rows_.begin() + CheckIndex(i));
+    const size_t at = CheckIndex(i);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(at));
+    keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(at));
     Changed();
   }
   void Clear() {
     rows_.clear();
+    keys_.clear();
     Changed();
   }
 
@@ -110,6 +122,16 @@ class Table {
 
   // Changes with every change of the records (see NextTableGeneration).
   uint64_t Generation() const { return generation_; }
+
+  // The key of record i (see above).
+  uint64_t KeyOf(int16_t i) const { return keys_.at(CheckIndex(i)); }
+  // The index of the record with `key`; 0 when no record of the table has it
+  // (it was removed, or never was in this table). Key 0 names no record.
+  int16_t IndexOf(uint64_t key) const {
+    if (key == 0) return 0;
+    const auto it = std::find(keys_.begin(), keys_.end(), key);
+    return it == keys_.end() ? int16_t{0} : static_cast<int16_t>(it - keys_.begin() + 1);
+  }
 
  private:
   size_t CheckIndex(int16_t i) const {
@@ -119,6 +141,7 @@ class Table {
   void Changed() { generation_ = NextTableGeneration(); }
 
   std::vector<Row> rows_;
+  std::vector<uint64_t> keys_;  // keys_[i] names rows_[i]
   uint64_t generation_ = NextTableGeneration();
 };
 

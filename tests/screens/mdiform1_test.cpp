@@ -29,6 +29,14 @@ QPoint At(int twips) { return QPoint(TwipsToPixels(twips), TwipsToPixels(twips))
 
 class MainWindowTest : public testing::Test {
  protected:
+  // Start-up, then a work area large enough for the whole cascade (a smaller
+  // one moves the windows to keep them inside).
+  void Startup() {
+    env.main->Startup();
+    env.main->showNormal();
+    env.main->resize(2400, 1600);
+    QCoreApplication::processEvents();
+  }
   void Press(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
   QPoint PosOf(Screen s) const {
     ChildFrame* f = env.main->FrameOf(s);
@@ -38,7 +46,7 @@ class MainWindowTest : public testing::Test {
 };
 
 TEST_F(MainWindowTest, StartupCascadeAndItsWrap) {
-  env.main->Startup();
+  Startup();
   EXPECT_TRUE(std::filesystem::exists(env.DataDir() / "BaiyoData.txt"));
   EXPECT_TRUE(std::filesystem::exists(env.DataDir() / "Hojyo.bak"));
   EXPECT_EQ(env.main->windowTitle(), "ケルボラ１");
@@ -81,7 +89,7 @@ TEST_F(MainWindowTest, StartupCascadeAndItsWrap) {
 }
 
 TEST_F(MainWindowTest, TheEstimationScreenAlwaysOpensAtItsOwnSize) {
-  env.main->Startup();
+  Startup();
   Press(env.main->Command2);
   EXPECT_EQ(PosOf(Screen::ParaAll_Form), At(500));
   Press(env.main->Command5);

@@ -188,23 +188,38 @@ TEST_F(PrintWindows, PrinterFailureIsToldAndTheWindowStays) {
   EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(PrintWindows, AChangedTableRebuildsTheListInsteadOfPrintingAnotherRecord) {
+TEST_F(PrintWindows, AChangedTableKeepsTheSelectionByRecordAndNeverPrintsAnother) {
   env.store.ParaTable.Append(Para("土壌A"));
   env.store.ParaTable.Append(Para("土壌B"));
   PriFrm_Select* w = Open(1);
+  w->List1->clearSelection();
   w->List1->item(1)->setSelected(true);
-  env.store.ParaTable.Remove(1);  // deleted on the parameter list meanwhile
+  env.store.ParaTable.Remove(1);  // another set deleted on the parameter list meanwhile
   QTest::mouseClick(w->Command2, Qt::LeftButton);
-  EXPECT_TRUE(env.printers.jobs.empty());
+  // The selection follows its record: 土壌B is printed, nothing else.
+  ASSERT_EQ(env.printers.jobs.size(), 1u);
+  EXPECT_TRUE(env.dialogs.shown.empty());
+  EXPECT_EQ(Count(PdfPageTexts(Job(0)).at(0), "土壌B"), 1);
+  EXPECT_EQ(Count(PdfPageTexts(Job(0)).at(0), "土壌A"), 0);
+  Settle();
+
+  // The selected set itself deleted: nothing is printed, the user chooses again.
+  w = Open(1);
+  w->List1->clearSelection();
+  w->List1->item(0)->setSelected(true);
+  env.store.ParaTable.Append(Para("土壌C"));
+  env.store.ParaTable.Remove(1);
+  QTest::mouseClick(w->Command2, Qt::LeftButton);
+  EXPECT_EQ(env.printers.jobs.size(), 1u);
   ASSERT_EQ(env.dialogs.shown.size(), 1u);
   EXPECT_TRUE(env.dialogs.shown[0].text.contains("選び直して"));
-  EXPECT_EQ(Entries(w->List1), QStringList({"土壌B"}));
+  EXPECT_EQ(Entries(w->List1), QStringList({"土壌C"}));
 
   // Another print kind lists nothing and prints nothing.
   w = Open(0);
   EXPECT_EQ(w->List1->count(), 0);
   QTest::mouseClick(w->Command2, Qt::LeftButton);
-  EXPECT_TRUE(env.printers.jobs.empty());
+  EXPECT_EQ(env.printers.jobs.size(), 1u);
 }
 
 TEST_F(PrintWindows, PreviewShowsThePagesAndPrintsNothing) {

@@ -62,8 +62,7 @@ class SeriesScreen : public ChildScreen {
   RecordFlow::Binding Binding() {
     hensuu& st = Store();
     RecordFlow::Binding b;
-    b.count = [&st] { return st.TionCount(); };
-    b.current = &st.TionCurrent;
+    BindTable(b, st.TionTable, st.TionCurrent);
     b.name = [&st](int16_t i) { return st.TionTable(i).SiteName; };
     b.show = [this, &st](int16_t i) {
       Text_Titen->setText(Q(st.TionTable(i).SiteName));

@@ -586,11 +586,15 @@ TEST_F(SuiteiScreen, TheResultGridMenuCopiesTheSelectionAsGridText) {
   EXPECT_EQ(env.dialogs.popups, 1);
   EXPECT_EQ(g->Row(), 2);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), g->TextMatrix(2, 1));
-  // "全てを選択" and "コピー": the whole table, exactly the stored text.
+  // "全てを選択" and "コピー": the whole table, the stored text with rows
+  // ended by CR LF as the data grids copy them.
   s->Edit_Select_All->trigger();
   test::ClickCell(g, 3, 1, Qt::RightButton);  // inside the block: kept
   EXPECT_EQ(env.dialogs.popups, 2);
-  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), env.store.SuiteiTable(1).GridText);
+  std::string crlf;
+  for (char c : env.store.SuiteiTable(1).GridText)
+    crlf += c == '\r' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), crlf);
 }
 
 TEST(SuiteiGraphLabels, EveryDayUpToEightThenEvenSteps) {

@@ -40,5 +40,34 @@ TEST(Sakujyo, AnIndexOrKindNamingNoRecordDeletesNothing) {
   EXPECT_EQ(DeletionEntries(store, kDeleteBaiyo), std::vector<std::string>{"A"});
 }
 
+// What the screens name their records by: a key that stays with its record
+// through deletions before it, appends and replacement, and is never given
+// to another record (an appended record never takes a removed one's key).
+TEST(RecordKeys, FollowTheRecordNotThePosition) {
+  hensuu store;
+  for (const char* n : {"1", "2", "3"}) store.TionTable.Append(TionRecord{n, "年/月/日\t地温(℃)"});
+  const uint64_t k1 = store.TionTable.KeyOf(1);
+  const uint64_t k2 = store.TionTable.KeyOf(2);
+  const uint64_t k3 = store.TionTable.KeyOf(3);
+  EXPECT_TRUE(k1 != k2 && k2 != k3 && k1 != k3 && k1 != 0);
+  store.TionCurrent = 1;
+  DeleteTionRecord(store);
+  EXPECT_EQ(store.TionTable.IndexOf(k1), 0);
+  EXPECT_EQ(store.TionTable.IndexOf(k2), 1);
+  EXPECT_EQ(store.TionTable.IndexOf(k3), 2);
+  store.TionTable.Replace(1, TionRecord{"2改", "年/月/日\t地温(℃)"});
+  EXPECT_EQ(store.TionTable.KeyOf(1), k2);
+  store.TionTable.Append(TionRecord{"4", "年/月/日\t地温(℃)"});
+  const uint64_t k4 = store.TionTable.KeyOf(3);
+  EXPECT_TRUE(k4 != k1 && k4 != k2 && k4 != k3);
+  // A copy keeps the keys; a record of another table is not found.
+  const Table<TionRecord> copy = store.TionTable;
+  EXPECT_EQ(copy.IndexOf(k3), 2);
+  EXPECT_EQ(store.ParaTable.IndexOf(k3), 0);
+  EXPECT_EQ(store.TionTable.IndexOf(0), 0);
+  store.TionTable.Clear();
+  EXPECT_EQ(store.TionTable.IndexOf(k2), 0);
+}
+
 }  // namespace
 }  // namespace kelvora
