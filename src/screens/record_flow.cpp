@@ -44,7 +44,9 @@ RecordFlow::RecordFlow(ChildScreen& screen, DataGrid& grid, ListBox& list, QLine
 
 void RecordFlow::FillList() {
   list_.clear();
-  for (int16_t i = 1; i <= Count(); ++i) list_.addItem(Q(binding_.name(i)));
+  // An int counter: a 16-bit one wraps after record 32767 and never ends.
+  const int count = Count();
+  for (int i = 1; i <= count; ++i) list_.addItem(Q(binding_.name(static_cast<int16_t>(i))));
 }
 
 void RecordFlow::SelectListEntry(int index) {
@@ -134,7 +136,8 @@ bool RecordFlow::ApplyRecord() {
   grid_.Edit_Select_All_Click();
   const std::string gridText = g->Clip().toStdString();
   if (isNew) {
-    if (!binding_.store(static_cast<int16_t>(Count() + 1), name, gridText)) {
+    if (Count() >= kMaxRecords ||
+        !binding_.store(static_cast<int16_t>(Count() + 1), name, gridText)) {
       dialogs.Message(&screen_, kTitleCaution, Q(TableFullMessage()), Dialogs::Icon::Warning);
       return false;
     }
@@ -152,7 +155,15 @@ bool RecordFlow::ApplyRecord() {
 void RecordFlow::NewButton() {
   Reload reload(grid_);
   if (!ApplyRecord()) return;
-  Current() = static_cast<int16_t>(Count() + 1);
+  if (Count() >= kMaxRecords) {
+    // No room for a new record: the record just applied stays on the screen.
+    screen_.GetDialogs().Message(&screen_, kTitleCaution, Q(TableFullMessage()),
+                                 Dialogs::Icon::Warning);
+    Current() = Count();
+    ShowRecord();
+    return;
+  }
+  Current() = NewRecordIndex(Count());
   NewRecord();
 }
 

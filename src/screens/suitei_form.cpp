@@ -168,7 +168,7 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
                          QStringLiteral("計算した土壌のパラメーターがありません\n"
                                         "最初にパラメータを計算して下さい"));
   } else {
-    for (int16_t i = 1; i <= store.ParaCount(); ++i) List1->addItem(Q(store.ParaTable(i).SoilName));
+    for (const ParaRecord& r : store.ParaTable.Rows()) List1->addItem(Q(r.SoilName));
     List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
   }
   if (store.TionCount() < 1) {
@@ -179,9 +179,7 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
   } else {
     {
       QSignalBlocker block(List2);
-      for (int16_t i = 1; i <= store.TionCount(); ++i) {
-        List2->addItem(Q(store.TionTable(i).SiteName));
-      }
+      for (const TionRecord& r : store.TionTable.Rows()) List2->addItem(Q(r.SiteName));
       List2->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     }
     List2_Click();
