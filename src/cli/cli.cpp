@@ -460,14 +460,15 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   }
   json << "}\n";
   if (!WriteResult(out, json.str(), err)) return 2;
-  // Models fitted to no more observations than they have parameters: the
-  // result stands, but the parameters are not determined by the data.
+  // Fewer observations than any model has parameters: the result stands,
+  // but no parameter set is determined by the data.
+  int fewest = 0;
   for (int16_t m : MaterialModels(s.material)) {
-    const bool done = ok || m < host.failedModel;
-    if (done && observations <= FittedParamCount(m)) {
-      err << "警告: " << ModelName(m) << ": 測定値の数（" << observations << "）がパラメータの数（"
-          << FittedParamCount(m) << "）以下のため、パラメータは定まりません。\n";
-    }
+    fewest = fewest == 0 ? FittedParamCount(m) : std::min<int>(fewest, FittedParamCount(m));
+  }
+  if (observations < fewest) {
+    err << "警告: 測定値が" << observations << "個しかありません。どのモデルもパラメータが"
+        << fewest << "個以上あるため、パラメータは定まりません。\n";
   }
   if (!ok) {
     err << ModelName(host.failedModel) << ": パラメータの解が求まりませんでした\n"
