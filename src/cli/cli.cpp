@@ -89,7 +89,8 @@ const char* kDumpHelp =
     "\n"
     "データフォルダ DIR の BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, Hojyo.txt を\n"
     "読み、JSON（UTF-8）で標準出力へ出力します。フォルダの中身は変更しません。\n"
-    "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n";
+    "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n"
+    "データファイルが1つもないフォルダは、終了コード 2 で終わります。\n";
 
 const char* kReportHelp =
     "使い方: kelvora-cli report parameters DIR --out FILE.pdf [--records LIST]\n"

@@ -682,6 +682,13 @@ std::optional<fs::path> SetRecoveryCopyAside(const fs::path& dataDir, std::strin
     stamp = LocalTime(when, "%Y%m%d-%H%M%S");
   }
   const std::string base = std::string(kRecoveryFolder) + "-" + stamp;
+  // A copy kept aside stays private (copies of earlier versions were 0755).
+  auto keep = [&](const std::string& name) {
+    std::string ignored;
+    Fd dir = OpenOwnFolder(data.get(), name.c_str(), ignored);
+    if (dir.ok()) (void)::fchmod(dir.get(), kFolderMode);
+    return dataDir / name;
+  };
   for (int n = 1; n < 1000; ++n) {
     const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
     struct stat st {};
@@ -691,12 +698,12 @@ std::optional<fs::path> SetRecoveryCopyAside(const fs::path& dataDir, std::strin
       if (errno == EEXIST) continue;
       if (errno == EINVAL || errno == ENOSYS) {
         if (::renameat(data.get(), kRecoveryFolder, data.get(), name.c_str()) == 0)
-          return dataDir / name;
+          return keep(name);
       }
       reason = SystemReason(errno);
       return std::nullopt;
     }
-    return dataDir / name;
+    return keep(name);
   }
   reason = "同じ名前のフォルダが多すぎます";
   return std::nullopt;

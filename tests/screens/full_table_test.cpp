@@ -43,11 +43,11 @@ TEST(FullTable, TheIncubationScreenFillsTheLastPlaceAndThenSaysTheTableIsFull) {
   QApplication::processEvents();
 
   // "① 新規作成": the last free place.
-  QTest::mouseClick(screen->Command7, Qt::LeftButton);
+  screen->Command7->click();
   EXPECT_TRUE(screen->NewMode());
   screen->Text_Dojyo->setText(QStringLiteral("最後の土"));
   // "① 新規作成" again: the record is stored and the table is full.
-  QTest::mouseClick(screen->Command7, Qt::LeftButton);
+  screen->Command7->click();
   ASSERT_EQ(env.store.BaiyoCount(), kMaxRecords);
   EXPECT_EQ(env.store.BaiyoTable(kMaxRecords).SoilName, "最後の土");
   EXPECT_TRUE(ShownTableFull(env.dialogs));
@@ -58,15 +58,15 @@ TEST(FullTable, TheIncubationScreenFillsTheLastPlaceAndThenSaysTheTableIsFull) {
 
   // Once more, then "⑥ 適用": the message again, the record rewritten in place.
   env.dialogs.shown.clear();
-  QTest::mouseClick(screen->Command7, Qt::LeftButton);
+  screen->Command7->click();
   EXPECT_TRUE(ShownTableFull(env.dialogs));
   screen->Text_Dojyo->setText(QStringLiteral("最後の土2"));
-  QTest::mouseClick(screen->Command3, Qt::LeftButton);
+  screen->Command3->click();
   EXPECT_EQ(env.store.BaiyoCount(), kMaxRecords);
   EXPECT_EQ(env.store.BaiyoTable(kMaxRecords).SoilName, "最後の土2");
 
   // Closed and opened again over the full table.
-  QTest::mouseClick(screen->Command6, Qt::LeftButton);
+  screen->Command6->click();
   ASSERT_EQ(env.Baiyo(), nullptr);
   screen = env.OpenBaiyo();
   ASSERT_NE(screen, nullptr);
@@ -85,11 +85,11 @@ TEST(FullTable, TheFieldScreenListsAFullTableAndRefusesANewRecord) {
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(screen->List1->count(), kMaxRecords);
   QApplication::processEvents();
-  QTest::mouseClick(screen->Command7, Qt::LeftButton);  // "① 新規作成"
+  screen->Command7->click();  // "① 新規作成"
   EXPECT_TRUE(ShownTableFull(env.dialogs));
   EXPECT_FALSE(screen->NewMode());
   EXPECT_EQ(env.store.HojyoCount(), kMaxRecords);
-  QTest::mouseClick(screen->Command6, Qt::LeftButton);  // "終了"
+  screen->Command6->click();  // "終了"
   EXPECT_EQ(env.main->Find<HojyoBaiyo_Form>(Screen::HojyoBaiyo_Form), nullptr);
 }
 
@@ -107,14 +107,14 @@ TEST(FullTable, TheSoilTemperatureScreenOpensOnAFullTableAndRefusesToStoreANewSe
   screen->MSFlexGrid1->SetTextMatrix(1, 0, QStringLiteral("2004/04/01"));
   screen->MSFlexGrid1->SetTextMatrix(1, 1, QStringLiteral("11"));
   screen->Text_Titen->setText(QStringLiteral("新しい地点"));
-  QTest::mouseClick(screen->Command7, Qt::LeftButton);  // "新規入力"
+  screen->Command7->click();  // "新規入力"
   EXPECT_TRUE(ShownTableFull(env.dialogs));
   EXPECT_EQ(env.store.TionCount(), kMaxRecords);
   EXPECT_EQ(env.store.TionTable(kMaxRecords).SiteName, "札幌");
   // "キャンセル" goes back to the last series, which closes normally.
-  QTest::mouseClick(screen->Command4, Qt::LeftButton);
+  screen->Command4->click();
   EXPECT_EQ(env.store.TionCurrent, kMaxRecords);
-  QTest::mouseClick(screen->Command6, Qt::LeftButton);  // "終了"
+  screen->Command6->click();  // "終了"
   EXPECT_EQ(env.main->Find<Ondo_Form>(Screen::Ondo_Form), nullptr);
 }
 

@@ -118,6 +118,14 @@ TEST_F(RecoverySafety, TheCopyIsPrivateWhateverTheFileCreationMask) {
   for (const auto& e : fs::directory_iterator(Folder())) {
     EXPECT_EQ(Mode(e.path()), 0600u) << e.path();
   }
+  // A copy left by an earlier version (0755) is private once kept aside.
+  fs::remove_all(Folder());
+  fs::create_directory(Folder());
+  fs::permissions(Folder(), fs::perms(0755));
+  std::string reason;
+  std::optional<fs::path> aside = SetRecoveryCopyAside(data, reason, "20261209-101500");
+  ASSERT_TRUE(aside) << reason;
+  EXPECT_EQ(Mode(*aside), 0700u);
 }
 
 TEST_F(RecoverySafety, TheNoteVouchesOnlyForTheProgramsOwnWholeCopyOfThisFolder) {
