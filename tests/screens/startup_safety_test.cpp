@@ -9,6 +9,7 @@
 #include <map>
 
 #include "screen_test_env.h"
+#include "screens/recovery_keeper.h"
 #include "store/data_files.h"
 #include "store/folder_lock.h"
 #include "store/recovery.h"
