@@ -94,7 +94,8 @@ const char* kDumpHelp =
     "\n"
     "データフォルダ DIR の BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, Hojyo.txt を\n"
     "読み、JSON（UTF-8）で標準出力へ出力します。フォルダの中身は変更しません。\n"
-    "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n";
+    "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n"
+    "データファイルが1つもないフォルダは、終了コード 2 で終わります。\n";
 
 const char* kReportHelp =
     "使い方: kelvora-cli report parameters DIR --out FILE.pdf [--records LIST]\n"
@@ -236,7 +237,27 @@ bool CheckFitTable(const GridTable& grid, size_t lines, bool field, bool strict,
     err << "（ほかに数字でないセルが" << emptied.size() - shown << "個あります）\n";
   }
   if (strict && !emptied.empty()) return false;
-  if (!field || lines <= 1) return true;
+  if (!field) {
+    // The incubation temperatures of row 0: at or below -273 ℃ no
+    // temperature adjustment can be computed.
+    for (int c = 1; c < grid.Cols(); ++c) {
+      std::optional<float> t = ParseSingle(grid.Cell(0, c));
+      if (t && !IsPossibleTemperature(*t)) {
+        err << "表の1行" << c + 1 << "列目の培養温度「" << ShortText(grid.Cell(0, c))
+            << "」が-273℃以下です。培養温度に-273℃より高い温度を記入して下さい。\n";
+        return false;
+      }
+    }
+    for (int r = 1; r < grid.Rows(); ++r) {
+      std::optional<float> day = ParseSingle(grid.Cell(r, 0));
+      if (day && *day < 0) {
+        err << "警告: 表の" << r + 1 << "行1列目の培養日数「" << ShortText(grid.Cell(r, 0))
+            << "」が負の値です。\n";
+      }
+    }
+    return true;
+  }
+  if (lines <= 1) return true;
   std::vector<std::string> dates(grid.Rows());
   for (int r = 1; r < grid.Rows(); ++r) dates[r] = grid.Cell(r, 0);
   WarnNonConsecutiveDays(dates, grid.Rows() - 1, "表", err);
@@ -247,6 +268,28 @@ bool CheckFitTable(const GridTable& grid, size_t lines, bool field, bool strict,
           << "」が-273℃以下です。地温に-273℃より高い温度を記入して下さい。\n";
       return false;
     }
+  }
+  return true;
+}
+
+// A standard temperature far outside what soils see is most likely a typing
+// error; it is used as given, with a warning.
+void WarnUnusualStdTemp(const std::string& text, std::ostream& err) {
+  std::optional<float> t = ParseSingle(text);
+  if (t && IsPossibleTemperature(*t) && (*t < -50.0f || *t > 100.0f)) {
+    err << "警告: 標準温度「" << ShortText(text)
+        << "」℃は通常の範囲（-50〜100℃）を外れています。\n";
+  }
+}
+
+// Writes the result and makes sure it reached the output: a full disk or a
+// closed pipe is an error, never a success with a cut result.
+bool WriteResult(std::ostream& out, const std::string& text, std::ostream& err) {
+  out << text;
+  out.flush();
+  if (!out) {
+    err << "結果を標準出力に書き込めませんでした。\n";
+    return false;
   }
   return true;
 }
@@ -337,6 +380,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   if (!IsUtf8(request.name)) throw UsageError{"--name の値が UTF-8 ではありません。"};
   request.standardTemp = Single(o, "--std-temp");
   request.isFertilizer = o.flags.count("--fertilizer") > 0;
+  WarnUnusualStdTemp(request.standardTemp, err);
 
   // Given initial values replace the grid search of their model.
   auto it = o.values.find("--initial");
@@ -421,7 +465,17 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     json << "]";
   }
   json << "}\n";
-  out << json.str();
+  if (!WriteResult(out, json.str(), err)) return 2;
+  // Fewer observations than any model has parameters: the result stands,
+  // but no parameter set is determined by the data.
+  int fewest = 0;
+  for (int16_t m : MaterialModels(s.material)) {
+    fewest = fewest == 0 ? FittedParamCount(m) : std::min<int>(fewest, FittedParamCount(m));
+  }
+  if (observations < fewest) {
+    err << "警告: 測定値が" << observations << "個しかありません。どのモデルもパラメータが"
+        << fewest << "個以上あるため、パラメータは定まりません。\n";
+  }
   if (!ok) {
     err << ModelName(host.failedModel) << ": パラメータの解が求まりませんでした\n"
         << "--initial " << host.failedModel
@@ -475,14 +529,18 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
     return 2;
   }
   para.StdTemp = *ts;
+  WarnUnusualStdTemp(Single(o, "--std-temp"), err);
 
   std::string text;
   if (!ReadInput(o.positional[0], text, err)) return 2;
+  if (text.find_first_not_of(" \t\r\n\xEF\xBB\xBF") == std::string::npos) {
+    err << "地温の表が空です。\n";
+    return 2;
+  }
   auto rows = ParseTable(text);
   SeriesDays days = Data_Separate(JoinGridText(rows));
   if (days.seriesDays <= 0) {
-    const bool blank = text.find_first_not_of(" \t\r\n") == std::string::npos;
-    err << (blank ? "地温の表が空です。\n" : "地温の表に見出しの行しかありません。\n");
+    err << "地温の表に見出しの行しかありません。\n";
     return 2;
   }
   WarnNonConsecutiveDays(days.seriesDates, days.seriesDays, "地温の表", err);
@@ -520,6 +578,12 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
       return 2;
     }
   }
+  bool anyTemp = false;
+  for (int d = 1; d <= days.seriesDays && !anyTemp; ++d) anyTemp = !days.seriesTemps[d].empty();
+  if (!anyTemp) {
+    err << "地温の表に地温が記入されていません。\n";
+    return 2;
+  }
   EstimateResult result = EstimateSeries(para, days.seriesTemps, days.seriesDays);
   if (!result.ok) {
     err << result.message << "\n";
@@ -536,8 +600,7 @@ int RunEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
          << JsonString(a ? FormatFixed(*a, 2) : std::string()) << "]";
   }
   json << "]}\n";
-  out << json.str();
-  return 0;
+  return WriteResult(out, json.str(), err) ? 0 : 2;
 }
 
 // ---- dump ------------------------------------------------------------------
@@ -577,6 +640,7 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return 0;
   }
   if (o.positional.size() != 1) throw UsageError{"データフォルダを1つ指定して下さい。"};
+  if (!HoldsDataFiles(o.positional[0], err)) return 2;
   hensuu store;
   FileMessages messages = ReadDataFiles(store, o.positional[0]);
   std::ostringstream json;
@@ -592,7 +656,7 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   json << ", ";
   DumpTable(json, "HojyoTable", kHojyoFile, store.HojyoTable);
   json << "}\n";
-  out << json.str();
+  if (!WriteResult(out, json.str(), err)) return 2;
   for (const std::string& m : messages) err << m << "\n";
   return messages.empty() ? 0 : 1;
 }

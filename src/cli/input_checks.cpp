@@ -29,6 +29,21 @@ bool ReadInputFile(const std::string& path, std::string& text, std::string& mess
   return true;
 }
 
+bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) {
+    err << "データフォルダ「" << dir.string() << "」がありません。\n";
+    return false;
+  }
+  for (const char* name : {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile}) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(dir / name, ec))) return true;
+  }
+  err << "フォルダ「" << dir.string()
+      << "」にはデータファイル（BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, "
+         "Hojyo.txt）がありません。\n";
+  return false;
+}
+
 namespace {
 
 // Length of the UTF-8 sequence starting at s[i], 0 when it is not one

@@ -3,6 +3,7 @@
 // progress line of long fits.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ namespace kelvora {
 // Reads TABLE or SERIES ("-" is the standard input). A folder, a missing or
 // unreadable path gives false and a message with the system's reason.
 bool ReadInputFile(const std::string& path, std::string& text, std::string& message);
+
+// True when the folder holds at least one of the five data files; otherwise
+// says on `err` that the folder is not there or holds no data files.
+bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err);
 
 // The first line (1-based; lines end in LF, CR LF or CR) holding bytes that
 // are not UTF-8, 0 when the whole text is UTF-8.

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,5 +7,16 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return kelvora::RunCli(args, std::cout, std::cerr);
+  int code = kelvora::RunCli(args, std::cout, std::cerr);
+  // What is still buffered must reach the output too: a full disk or a
+  // closed pipe found only now still fails the run.
+  const bool saidSo = !std::cout.good();  // RunCli has told the user already
+  std::cout.flush();
+  const bool written = std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+  const bool closed = std::fclose(stdout) == 0;
+  if (!written || !closed) {
+    if (!saidSo) std::cerr << "結果を標準出力に書き込めませんでした。\n";
+    code = 2;
+  }
+  return code;
 }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <set>
 
+#include "cli/input_checks.h"
 #include "print/page_output.h"
 #include "print/reports.h"
 #include "store/data_files.h"
@@ -80,11 +81,7 @@ std::optional<std::vector<int16_t>> ParseRecordList(const std::string& list, int
 
 int WriteReport(bool parameters, const std::filesystem::path& dir, const std::string& output,
                 const std::optional<std::string>& records, std::ostream& err) {
-  std::error_code ec;
-  if (!std::filesystem::is_directory(dir, ec)) {
-    err << "データフォルダ「" << dir.string() << "」がありません。\n";
-    return 2;
-  }
+  if (!HoldsDataFiles(dir, err)) return 2;
   hensuu store;
   const FileMessages messages = ReadDataFiles(store, dir);
   if (!messages.empty()) {
@@ -102,7 +99,7 @@ int WriteReport(bool parameters, const std::filesystem::path& dir, const std::st
     }
     chosen = *list;
   } else {
-    for (int16_t r = 1; r <= count; ++r) chosen.push_back(r);
+    for (int r = 1; r <= count; ++r) chosen.push_back(static_cast<int16_t>(r));
   }
   if (!parameters && chosen.empty()) {
     err << "データフォルダに推定結果がありません。\n";

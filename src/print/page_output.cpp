@@ -1,5 +1,7 @@
 #include "print/page_output.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QPageSize>
@@ -83,6 +85,18 @@ PageOutput* PdfFileSink::Begin(const QString& title, QPageLayout::Orientation or
   if (!writer_) {
     if (QFileInfo(path_).isDir()) {
       Fail(QStringLiteral("同じ名前のフォルダがあります。"));
+      return nullptr;
+    }
+    // Only a regular file (or a new name) is written: a FIFO or a device in
+    // the way would be replaced by the rename that finishes the file.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path_).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      const char* kind = S_ISFIFO(st.st_mode)                         ? "名前付きパイプ"
+                         : S_ISSOCK(st.st_mode)                       ? "ソケット"
+                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "デバイス"
+                                                                      : "特殊なファイル";
+      Fail(QStringLiteral("通常のファイルではないため、書き出せません（%1）。")
+               .arg(QString::fromUtf8(kind)));
       return nullptr;
     }
     if (!file_.open(QIODevice::WriteOnly)) {

@@ -132,7 +132,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
   Nyuuryoku_Mode();
   Grid->EditLink = true;
   Grid->MSFlexGrid1_EnterCell();
-  st.TionCurrent = static_cast<int16_t>(st.TionCount() + 1);
+  st.TionCurrent = NewRecordIndex(st.TionCount());
   flow_.FillList();
   flow_.SelectListEntry(-1);
   Deleting = false;

@@ -51,7 +51,7 @@ void RecordFlow::Follow() {
   mirror_.Follow();
   if (shownKey_ == 0) {
     // A record not stored yet: it will be appended.
-    Current() = static_cast<int16_t>(Count() + 1);
+    Current() = NewRecordIndex(Count());
     SelectListEntry(-1);
     return;
   }
@@ -61,7 +61,7 @@ void RecordFlow::Follow() {
     SelectListEntry(at - 1);
   } else {
     // Removed meanwhile: ApplyRecord asks before storing it anew.
-    Current() = static_cast<int16_t>(Count() + 1);
+    Current() = NewRecordIndex(Count());
     SelectListEntry(-1);
   }
 }
@@ -175,7 +175,8 @@ bool RecordFlow::ApplyRecord() {
   grid_.Edit_Select_All_Click();
   const std::string gridText = g->Clip().toStdString();
   if (isNew) {
-    if (!binding_.store(static_cast<int16_t>(Count() + 1), name, gridText)) {
+    if (Count() >= kMaxRecords ||
+        !binding_.store(static_cast<int16_t>(Count() + 1), name, gridText)) {
       dialogs.Message(&screen_, kTitleCaution, Q(TableFullMessage()), Dialogs::Icon::Warning);
       return false;
     }
@@ -196,7 +197,15 @@ bool RecordFlow::ApplyRecord() {
 void RecordFlow::NewButton() {
   Reload reload(grid_);
   if (!ApplyRecord()) return;
-  Current() = static_cast<int16_t>(Count() + 1);
+  if (Count() >= kMaxRecords) {
+    // No room for a new record: the record just applied stays on the screen.
+    screen_.GetDialogs().Message(&screen_, kTitleCaution, Q(TableFullMessage()),
+                                 Dialogs::Icon::Warning);
+    Current() = Count();
+    ShowRecord();
+    return;
+  }
+  Current() = NewRecordIndex(Count());
   NewRecord();
 }
 

@@ -55,22 +55,46 @@ bool RecoveryKeeper::TakeFolder(QWidget* parent) {
       return false;
     }
     case FolderLock::Result::Failed:
-      dialogs_.Message(
-          parent, kTitleCaution,
-          QStringLiteral("データフォルダ「%1」を使用中にできませんでした。\n理由: %2\n"
-                         "同じデータフォルダで二つのプログラムを同時に使わないで下さい。")
-              .arg(Q(dataDir_.string()), Q(detail)),
-          Dialogs::Icon::Warning);
-      return true;
+      // Without the lock another program may be using the folder: nothing
+      // is read or written, the program ends.
+      dialogs_.Message(parent, kTitleCaution,
+                       QStringLiteral("データフォルダ「%1」を使用中にできませんでした。\n理由: %2\n"
+                                      "プログラムを終了します。")
+                           .arg(Q(dataDir_.string()), Q(detail)),
+                       Dialogs::Icon::Warning);
+      return false;
   }
-  return true;
+  return false;
 }
 
 void RecoveryKeeper::OfferRestore(QWidget* parent) {
   state_.StartFromDataFiles(store_);
-  if (!RecoveryCopyExists(dataDir_)) return;
-  if (dialogs_.YesNo(parent, kTitleCaution,
-                     QStringLiteral("前回、保存されずに終了したデータがあります。復元しますか"))) {
+  // What interrupted copies left: never offered, never carried aside.
+  RemoveRecoveryLeftovers(dataDir_);
+  const RecoveryCopyInfo info = InspectRecoveryCopy(dataDir_);
+  if (!info.exists) return;
+  if (!info.folderProblem.empty()) {
+    // Not the program's own folder (a link, another user's): never read or
+    // written; moved aside (a link is moved itself) so that this run makes
+    // its own.
+    std::string reason;
+    std::optional<fs::path> aside = SetRecoveryCopyAside(dataDir_, reason);
+    QString text = QStringLiteral("復旧用フォルダ「%1」は使用できないため、復元しません（%2）。")
+                       .arg(Q((dataDir_ / kRecoveryFolder).string()), Q(info.folderProblem));
+    text += aside ? QStringLiteral("\n「%1」として残してあります。").arg(Q(aside->string()))
+                  : QStringLiteral("\n移動もできませんでした（%1）。").arg(Q(reason));
+    dialogs_.Message(parent, kTitleCaution, text, Dialogs::Icon::Warning);
+    return;
+  }
+  QString question = QStringLiteral("前回、保存されずに終了したデータがあります。復元しますか");
+  question += QStringLiteral("\n\n控えの日時: %1").arg(Q(info.taken));
+  if (!info.warning.empty()) {
+    question += QStringLiteral(
+                    "\n\n注意: この控えは、このデータフォルダでケルボラ１が作成したものと"
+                    "確認できません（%1）。\n復元する場合は、内容を確かめてから保存して下さい。")
+                    .arg(Q(info.warning));
+  }
+  if (dialogs_.YesNo(parent, kTitleCaution, question)) {
     FileMessages problems = ReadRecoveryCopy(store_, dataDir_);
     if (problems.empty()) {
       state_.StartFromCopy(store_);

@@ -33,11 +33,14 @@ class RecoveryKeeper : public QObject {
   ~RecoveryKeeper() override;
 
   // Before the data files are read: takes the folder for this run. False when
-  // another running program uses it (the user has been told; the program
-  // ends). When the lock cannot be made at all, says so and goes on.
+  // another running program uses it or the lock cannot be taken at all (the
+  // user has been told; the program ends, nothing read or written).
   bool TakeFolder(QWidget* parent);
-  // After the data files have been read: when a copy of an earlier run is
-  // there, asks whether to restore it. Yes puts the copy's tables in place of
+  // After the data files have been read: removes what interrupted copies
+  // left; when a copy of an earlier run is there, asks whether to restore it,
+  // saying when it was taken and warning when its note does not vouch for
+  // it (a folder that is a link or another user's is not offered but moved
+  // aside). Yes puts the copy's tables in place of
   // the files' (the copy stays until the next normal exit); no renames the
   // copy aside with its date and time.
   void OfferRestore(QWidget* parent);

@@ -23,8 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Reason(const std::error_code& ec) { return ec.message(); }
-std::string ErrnoReason(int e) { return std::strerror(e); }
+std::string Reason(const std::error_code& ec) {
+  return ec.category() == std::system_category() || ec.category() == std::generic_category()
+             ? SystemReason(ec.value())
+             : ec.message();
+}
+std::string ErrnoReason(int e) { return SystemReason(e); }
 
 const char* const kDataFiles[] = {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile};
 
@@ -69,11 +73,7 @@ bool CheckReadableKind(const struct stat& st, bool regularOnly, std::string& rea
     return false;
   }
   if (!regularOnly || S_ISREG(st.st_mode)) return true;
-  const char* kind = S_ISFIFO(st.st_mode)                         ? "名前付きパイプ"
-                     : S_ISSOCK(st.st_mode)                       ? "ソケット"
-                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "デバイス"
-                                                                  : "特殊なファイル";
-  reason = std::string("通常のファイルではありません（") + kind + "）";
+  reason = "通常のファイルではありません（" + FileKindName(st.st_mode) + "）";
   return false;
 }
 
@@ -211,6 +211,14 @@ bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reaso
   return WriteAtomically(to, bytes, FileMode(from), reason, false);
 }
 
+// A data file or its .bak copy.
+bool IsDataFileName(const std::string& name) {
+  for (const char* f : kDataFiles) {
+    if (name == f || name == BakName(f)) return true;
+  }
+  return false;
+}
+
 // The process id in the name of a save's temporary file:
 // "<name>.tmp<pid>.<8 letters or digits>", or "<name>.tmp<pid>" as earlier
 // versions named them (only for the data files and their .bak copies).
@@ -227,9 +235,7 @@ pid_t TempFileOwner(const std::string& fileName, std::string& base) {
   base = fileName.substr(0, t);
   const std::string tail = fileName.substr(digitsEnd);
   if (tail.empty()) {
-    bool known = false;
-    for (const char* f : kDataFiles) known = known || base == f || base == BakName(f);
-    if (!known) return 0;
+    if (!IsDataFileName(base)) return 0;
   } else {
     if (tail.size() != 9 || tail[0] != '.') return 0;
     for (size_t i = 1; i < tail.size(); ++i) {
@@ -240,15 +246,16 @@ pid_t TempFileOwner(const std::string& fileName, std::string& base) {
 }
 
 // Removes temporary files left by saves of processes that are gone (a save
-// killed between creating its temporary file and the rename). With `onlyBase`
-// given, only temporary files of that file name are touched.
+// killed between creating its temporary file and the rename): only those of
+// the data files and their .bak copies, or with `onlyBase` given, only those
+// of that file name. Other files that merely look alike are left alone.
 void RemoveStaleTempFiles(const fs::path& dir, const std::string& onlyBase) {
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string base;
     const pid_t pid = TempFileOwner(it->path().filename().string(), base);
     if (pid <= 0 || pid == ::getpid()) continue;
-    if (!onlyBase.empty() && base != onlyBase) continue;
+    if (onlyBase.empty() ? !IsDataFileName(base) : base != onlyBase) continue;
     struct stat st;
     if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // that process is still running
@@ -278,23 +285,36 @@ void RemoveStaleTempFilesAround(const fs::path& dataDir) {
 // (0 when all were read) and badReason why.
 template <typename R>
 size_t FillTable(Table<R>& table, const std::string& bytes, int& badLine, std::string& badReason) {
-  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
-  size_t usable = std::min(read.records.size(), static_cast<size_t>(kMaxRecords));
-  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
-  badLine = read.ok ? 0 : read.badLine;
-  badReason = read.reason;
-  if (usable < read.records.size()) {
-    badLine = kMaxRecords + 1;
-    badReason = "データの件数が上限（32767件）を超えています";
-  }
-  return usable;
+  const size_t before = static_cast<size_t>(table.Count());
+  DecodeTable(table, bytes, badLine, badReason);
+  return static_cast<size_t>(table.Count()) - before;
 }
 
-// Says that the .bak copy was left as it was (when there is one).
-std::string BakKeptNote(const fs::path& bak) {
+// A .bak copy that holds something (an earlier version worth keeping).
+bool BakHasContent(const fs::path& bak) {
+  struct stat st;
+  return ::stat(bak.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+// A data file that was missing or could not be read whole keeps its .bak
+// copy; the .bak is also copied to "<name>.bak.kept-<stamp>", which nothing
+// removes, so that a later start (after a save of what could be read) that
+// renews the .bak cannot lose the earlier version. Says so (when there is a
+// .bak copy).
+std::string KeepBak(const fs::path& bak, const std::string& stamp) {
   std::error_code ec;
   if (!fs::exists(bak, ec)) return std::string();
-  return "\nバックアップファイル「" + bak.string() + "」には前回起動したときの内容が残っています。";
+  std::string m =
+      "\nバックアップファイル「" + bak.string() + "」には前回起動したときの内容が残っています。";
+  if (!BakHasContent(bak)) return m;
+  const fs::path kept = bak.parent_path() / (bak.filename().string() + ".kept-" + stamp);
+  std::string reason;
+  if (CopyAtomically(bak, kept, reason)) {
+    m += "\nその控えを「" + kept.string() + "」として残してあります。";
+  } else {
+    m += "\nその控え「" + kept.string() + "」を作成できませんでした（" + reason + "）。";
+  }
+  return m;
 }
 
 // A file that could not be read whole keeps its .bak copy as it was: the
@@ -307,6 +327,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
   fs::path bak = dir / BakName(name);
   fs::path aside = dir / (std::string(name) + ".unreadable-" + stamp);
   std::error_code ec;
+  bool created = false;
   if (!fs::exists(path, ec) && !ec) {
     std::string reason;
     if (!WriteFileAtomically(path, std::string(), reason)) {
@@ -314,6 +335,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
                          "」を作成できませんでした。\n理由: " + reason);
       return;
     }
+    created = true;
   }
   std::string bytes, reason;
   if (!ReadFileWhole(path, bytes, reason)) {
@@ -328,7 +350,14 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
         CopyAtomically(path, aside, copyReason)) {
       m += "\n元のファイルの控えを「" + aside.string() + "」として残してあります。";
     }
-    messages.push_back(m + BakKeptNote(bak));
+    messages.push_back(m + KeepBak(bak, stamp));
+    return;
+  }
+  if (created && BakHasContent(bak)) {
+    // The file has gone but its .bak copy holds an earlier version: the empty
+    // new file must not replace it.
+    messages.push_back("データファイル「" + path.string() +
+                       "」がなかったため、空のファイルを作成しました。" + KeepBak(bak, stamp));
     return;
   }
   int badLine = 0;
@@ -347,7 +376,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
       m += "元のファイルの控え「" + aside.string() + "」を作成できませんでした（" + copyReason +
            "）。\nこのファイルには、今回は保存しません。";
     }
-    messages.push_back(m + BakKeptNote(bak));
+    messages.push_back(m + KeepBak(bak, stamp));
     return;
   }
   std::string bakReason;
@@ -392,6 +421,114 @@ bool EnsureFolder(const fs::path& dir, FileMessages& messages) {
 }
 
 }  // namespace
+
+std::string SystemReason(int errnum) {
+  const char* english = ::strerrordesc_np(errnum);
+  const std::string en = english ? english : "error " + std::to_string(errnum);
+  const char* ja = nullptr;
+  switch (errnum) {
+    case EACCES:
+      ja = "アクセスが許可されていません";
+      break;
+    case EPERM:
+      ja = "操作が許可されていません";
+      break;
+    case ENOENT:
+      ja = "ファイルまたはフォルダがありません";
+      break;
+    case ENOSPC:
+      ja = "ディスクの空き容量が足りません";
+      break;
+    case EDQUOT:
+      ja = "ディスクの使用量の上限を超えています";
+      break;
+    case EROFS:
+      ja = "読み取り専用の場所には書き込めません";
+      break;
+    case EISDIR:
+      ja = "フォルダです";
+      break;
+    case ENOTDIR:
+      ja = "フォルダではありません";
+      break;
+    case EEXIST:
+      ja = "同じ名前のものが既にあります";
+      break;
+    case ELOOP:
+      ja = "シンボリックリンクは使用できません";
+      break;
+    case EIO:
+      ja = "入出力エラーが発生しました";
+      break;
+    case EMFILE:
+    case ENFILE:
+      ja = "開いているファイルが多すぎます";
+      break;
+    case ENAMETOOLONG:
+      ja = "名前が長すぎます";
+      break;
+    case EBUSY:
+      ja = "使用中です";
+      break;
+    case EXDEV:
+      ja = "別のファイルシステムへは移動できません";
+      break;
+    case ENOTEMPTY:
+      ja = "フォルダが空ではありません";
+      break;
+    case EFBIG:
+      ja = "ファイルが大きすぎます";
+      break;
+    case ENOMEM:
+      ja = "メモリが足りません";
+      break;
+    case EINVAL:
+      ja = "引数が正しくありません";
+      break;
+    case ENXIO:
+      ja = "デバイスがありません";
+      break;
+    case EPIPE:
+      ja = "書き込み先が閉じられています";
+      break;
+    case EAGAIN:
+      ja = "一時的に使用できません";
+      break;
+    default:
+      break;
+  }
+  return ja ? std::string(ja) + "（" + en + "）" : en;
+}
+
+std::string FileKindName(unsigned mode) {
+  if (S_ISREG(mode)) return std::string();
+  if (S_ISDIR(mode)) return "フォルダ";
+  if (S_ISLNK(mode)) return "シンボリックリンク";
+  if (S_ISFIFO(mode)) return "名前付きパイプ";
+  if (S_ISSOCK(mode)) return "ソケット";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "デバイス";
+  return "特殊なファイル";
+}
+
+template <typename R>
+bool DecodeTable(Table<R>& table, const std::string& bytes, int& badLine, std::string& badReason) {
+  ReadResult read = ReadRecordLines(bytes, RecordFieldKinds<R>());
+  const size_t room = static_cast<size_t>(kMaxRecords - table.Count());
+  const size_t usable = std::min(read.records.size(), room);
+  for (size_t i = 0; i < usable; ++i) table.Append(FromFields<R>(read.records[i]));
+  badLine = read.ok ? 0 : read.badLine;
+  badReason = read.reason;
+  if (usable < read.records.size()) {
+    badLine = static_cast<int>(usable) + 1;
+    badReason = "データの件数が上限（32767件）を超えています";
+  }
+  return badLine == 0;
+}
+template bool DecodeTable(Table<BaiyoRecord>&, const std::string&, int&, std::string&);
+template bool DecodeTable(Table<ParaRecord>&, const std::string&, int&, std::string&);
+template bool DecodeTable(Table<TionRecord>&, const std::string&, int&, std::string&);
+template bool DecodeTable(Table<SuiteiRecord>&, const std::string&, int&, std::string&);
+template bool DecodeTable(Table<HojyoRecord>&, const std::string&, int&, std::string&);
 
 template <typename R>
 bool EncodeTable(const Table<R>& table, std::string& bytes, std::string& problem) {

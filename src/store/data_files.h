@@ -63,6 +63,22 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::string& b
 bool ReadFileWhole(const std::filesystem::path& path, std::string& bytes, std::string& reason,
                    bool regularOnly = true);
 
+// The system's reason for an error number, for a message: in Japanese for the
+// common ones, with the system's English text in parentheses
+// ("アクセスが許可されていません（Permission denied）").
+std::string SystemReason(int errnum);
+
+// What kind of thing stands at a path that is not a regular file, for a
+// message ("名前付きパイプ", "フォルダ", ...); empty for a regular file.
+std::string FileKindName(unsigned mode);
+
+// Reads the records of a data file's bytes into the table, after what it
+// holds (at most 32767 in all). False when not every record could be read:
+// badLine is then the first record line that could not be read and
+// badReason why; the records before it are in the table.
+template <typename R>
+bool DecodeTable(Table<R>& table, const std::string& bytes, int& badLine, std::string& badReason);
+
 // Encodes a whole table as the bytes of its data file. On failure (a text the
 // code page cannot hold) returns false with the message.
 template <typename R>

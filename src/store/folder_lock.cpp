@@ -9,6 +9,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "store/data_files.h"
+
 namespace kelvora {
 namespace {
 
@@ -45,7 +47,17 @@ FolderLock::Result FolderLock::Take(const std::filesystem::path& dataDir, std::s
   for (int attempt = 0; attempt < 10; ++attempt) {
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
-      detail = std::strerror(errno);
+      const int e = errno;
+      // A lock file this user may not write (another user's in a shared
+      // folder): a program holding it is still told apart from none.
+      int ro = e == EACCES ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW) : -1;
+      if (ro >= 0 && ::flock(ro, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        detail = ReadSmall(ro);
+        ::close(ro);
+        return Result::InUse;
+      }
+      if (ro >= 0) ::close(ro);
+      detail = SystemReason(e);
       return Result::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -56,7 +68,7 @@ FolderLock::Result FolderLock::Take(const std::filesystem::path& dataDir, std::s
         return Result::InUse;
       }
       ::close(fd);
-      detail = std::strerror(e);
+      detail = SystemReason(e);
       return Result::Failed;
     }
     struct stat opened {};
@@ -78,7 +90,7 @@ FolderLock::Result FolderLock::Take(const std::filesystem::path& dataDir, std::s
     path_ = path;
     return Result::Taken;
   }
-  detail = "lock file keeps changing";
+  detail = "ロックファイルが繰り返し置き換えられています";
   return Result::Failed;
 }
 

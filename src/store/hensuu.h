@@ -21,6 +21,13 @@ namespace kelvora {
 // Counts are signed 16-bit, so a table holds at most this many records.
 constexpr int16_t kMaxRecords = 32767;
 
+// The current index of a new record being entered into a table of `count`
+// records: count + 1, or 0 when the table is full (no new record can be
+// stored then, and 32768 does not fit a 16-bit index).
+constexpr int16_t NewRecordIndex(int count) {
+  return count < kMaxRecords ? static_cast<int16_t>(count + 1) : int16_t{0};
+}
+
 // Shown when an append is refused because the table is full.
 std::string TableFullMessage();
 
@@ -90,7 +97,9 @@ class Table {
   int16_t Count() const { return static_cast<int16_t>(rows_.size()); }
   bool Empty() const { return rows_.empty(); }
 
-  const R& operator()(int16_t i) const { return *rows_.at(CheckIndex(i)); }
+  // Indexes are taken as int, so that a caller's count + 1 can never wrap
+  // round to a valid-looking 16-bit index.
+  const R& operator()(int i) const { return *rows_.at(CheckIndex(i)); }
 
   // Appends at the end; false (nothing appended) when the table is full.
   bool Append(R record) {
@@ -101,12 +110,12 @@ class Table {
     return true;
   }
   // Puts `record` in place of record i.
-  void Replace(int16_t i, R record) {
+  void Replace(int i, R record) {
     rows_.at(CheckIndex(i)) = std::make_shared<const R>(std::move(record));
     Changed();
   }
   // Removes record i; the records after it close up, keeping their order.
-  void Remove(int16_t i) {
+  void Remove(int i) {
     const size_t at = CheckIndex(i);
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(at));
     keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(at));
@@ -134,7 +143,7 @@ class Table {
   }
 
  private:
-  size_t CheckIndex(int16_t i) const {
+  size_t CheckIndex(int i) const {
     if (i < 1 || i > Count()) throw std::out_of_range("record index out of range");
     return static_cast<size_t>(i - 1);
   }
@@ -159,7 +168,8 @@ class hensuu {
   int16_t SuiteiCount() const { return SuiteiTable.Count(); }
   int16_t HojyoCount() const { return HojyoTable.Count(); }
 
-  // The record each screen shows; count + 1 while a new record is entered.
+  // The record each screen shows; count + 1 while a new record is entered
+  // (NewRecordIndex: 0 when the table is full, as 32768 is no 16-bit index).
   int16_t BaiyoCurrent = 0;
   int16_t ParaCurrent = 0;
   int16_t TionCurrent = 0;

@@ -5,6 +5,13 @@
 // finds one offers to restore it. The data files and their .bak copies are
 // never written here.
 //
+// Only the program makes and writes the folder, and never through a link:
+// every file and folder is opened relative to the data folder without
+// following links (O_NOFOLLOW), a folder that is a link or belongs to another
+// user is refused, and the folder is 0700, its files 0600. A note in the
+// folder names the data folder's real path, the run and the size and check
+// sum of each file, so that a copy from elsewhere or one cut short shows.
+//
 // The copy is taken in two steps so that the user-interface thread never
 // waits for the disk: TakeSnapshot copies the changed tables (the records are
 // shared, so this is cheap), WriteSnapshot writes them on another thread.
@@ -30,6 +37,7 @@ inline constexpr const char* kRecoveryNote = "RecoveryNote.txt";
 struct RunInfo {
   long pid = 0;
   std::string started;  // "YYYY-MM-DD HH:MM:SS", local time
+  std::string id;       // random letters and digits, unique to the run
   // This process, started now.
   static RunInfo ThisRun();
 };
@@ -84,13 +92,35 @@ RecoveryWriteResult WriteSnapshot(const std::filesystem::path& dataDir, const Ru
                                   const RecoverySnapshot& snapshot,
                                   const std::atomic<bool>* stop = nullptr);
 
-// Whether a copy left by an earlier run is there.
+// Whether anything stands at the copy's name (a folder, or a link or file
+// put there).
 bool RecoveryCopyExists(const std::filesystem::path& dataDir);
+
+// What a start finds at the copy's name.
+struct RecoveryCopyInfo {
+  bool exists = false;
+  // Why the folder cannot be used at all (a link, not a folder, another
+  // user's); empty when it can.
+  std::string folderProblem;
+  // When the copy was taken ("YYYY-MM-DD HH:MM:SS"): the note's time, or
+  // when the note is not to be trusted the folder's last change.
+  std::string taken;
+  // Empty when the note is this program's for this data folder and agrees
+  // with every file; else why the copy cannot be vouched for (no note, a note
+  // of another folder, files that differ from the note).
+  std::string warning;
+};
+RecoveryCopyInfo InspectRecoveryCopy(const std::filesystem::path& dataDir);
+
+// Removes what interrupted copies left behind: "復旧.tmp<pid>" folders of
+// other processes and temporary files inside the copy. Only for the holder
+// of the folder lock.
+void RemoveRecoveryLeftovers(const std::filesystem::path& dataDir);
 
 // Reads the copy into the tables in place of what they hold and sets
 // BaiyoCurrent and HojyoCurrent as loading does. On a problem (a file
-// missing or not readable whole) returns the messages and leaves the store
-// unchanged.
+// missing, not a regular file or not readable whole, a folder that is a link
+// or another user's) returns the messages and leaves the store unchanged.
 FileMessages ReadRecoveryCopy(hensuu& store, const std::filesystem::path& dataDir);
 
 // Renames the copy to "復旧-YYYYMMDD-HHMMSS" (when it was last written; a

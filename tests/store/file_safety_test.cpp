@@ -118,7 +118,7 @@ TEST(FileSafety, FifoInPlaceOfAFileNeitherBlocksNorIsReplaced) {
   std::string bytes, reason;
   EXPECT_FALSE(ReadFileWhole(fifo, bytes, reason));
   EXPECT_FALSE(ReadFileWhole(dir.path(), bytes, reason, false));
-  EXPECT_EQ(reason, std::strerror(EISDIR));
+  EXPECT_EQ(reason, "フォルダです（Is a directory）");
 }
 
 TEST(FileSafety, InputOutputErrorInTheMiddleOfAReadIsNotAnEmptyFile) {
@@ -129,7 +129,7 @@ TEST(FileSafety, InputOutputErrorInTheMiddleOfAReadIsNotAnEmptyFile) {
   fs::create_symlink("/proc/self/mem", dir.path() / "Suitei.txt");
   std::string bytes, reason;
   ASSERT_FALSE(ReadFileWhole(dir.path() / "Suitei.txt", bytes, reason));
-  EXPECT_EQ(reason, std::strerror(EIO));
+  EXPECT_EQ(reason, "入出力エラーが発生しました（Input/output error）");
 
   hensuu store;
   FileMessages m = LoadDataFiles(store, dir.path(), "s");

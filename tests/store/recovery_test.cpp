@@ -106,7 +106,7 @@ class RecoveryCopyTest : public ::testing::Test {
   TempDir dir;
   hensuu store;
   RecoveryState state;
-  RunInfo run{4242, "2026-12-09 09:00:00"};
+  RunInfo run{4242, "2026-12-09 09:00:00", "testrun0000000001"};
 };
 
 TEST_F(RecoveryCopyTest, NothingIsWrittenUntilATableChanges) {
