@@ -13,6 +13,7 @@ packages="cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n qt6-qpa-plugins
   fonts-noto-cjk fontconfig
   libgtest-dev libbenchmark-dev
+  libeigen3-dev libboost-math-dev
   python3 xvfb xauth x11-utils imagemagick xclip strace xdotool poppler-utils
   locales
   qt6-svg-dev gzip dpkg-dev desktop-file-utils appstream man-db"

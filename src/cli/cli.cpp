@@ -12,6 +12,7 @@
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
+#include "cli/stats_json.h"
 #include "kelvora_version.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
@@ -65,7 +66,10 @@ const char* kFitHelp =
     "結果は JSON で標準出力へ。表や標準温度に誤りがあるときは終了コード 2、\n"
     "モデルの解が求まらないときは終了コード 3。数字でないセルは空欄として扱い、\n"
     "その位置を標準エラー出力に示します。標準エラー出力が端末のときは、\n"
-    "計算中のモデルと反復回数を1行で表示します。\n";
+    "計算中のモデルと反復回数を1行で表示します。\n"
+    "各モデルの \"stats\" には、保存されるパラメータでのフィット統計（標準誤差、95%信頼区間、\n"
+    "t値、相関行列、R²、AICc、BIC、Akaikeの重み、半減期、Q10、警告）を出力します。\n"
+    "推定できない値や定義されない値は null です。\n";
 
 const char* kFitFieldHelp =
     "使い方: kelvora-cli fit-field TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
@@ -427,6 +431,8 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     observations = static_cast<int16_t>(s.colObsCount[1] + s.colObsCount[2] + s.colObsCount[3]);
   }
   const bool ok = result.outcome == FitOutcome::Completed;
+  // The statistics of every model, after the fit, from its stored parameters.
+  const FitStats stats = ok ? ComputeFitStats(s) : FitStats{};
   std::ostringstream json;
   json.imbue(std::locale::classic());  // no digit grouping from the user's locale
   json << "{\"material\": " << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
@@ -449,7 +455,8 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
          << ", \"params\": " << JsonSingles(params)
          << ", \"rss\": " << JsonSingle(failed ? s.bestRss : s.rss[m])
          << ", \"aic\": " << (failed ? std::string("null") : JsonSingle(s.aic[m]))
-         << ", \"sweeps\": " << s.sweeps[m] << ", \"ok\": " << JsonBool(!failed) << "}";
+         << ", \"sweeps\": " << s.sweeps[m] << ", \"ok\": " << JsonBool(!failed)
+         << ", \"stats\": " << (stats.models[m] ? JsonModelStats(*stats.models[m]) : "null") << "}";
   }
   json << "]";
   if (ok) {

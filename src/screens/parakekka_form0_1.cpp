@@ -17,6 +17,7 @@
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
+#include "screens/fit_stats_window.h"
 #include "screens/paraall_form.h"
 #include "screens/qtext.h"
 #include "store/cp932.h"
@@ -161,7 +162,14 @@ void ParaKekka_Form0_1::BuildLayout() {
   buttons->addWidget(Command2, 2, 0);
   buttons->addWidget(Command1, 0, 1);
   buttons->addWidget(Command7, 1, 1);
-  for (QPushButton* b : {Command5, Command6, Command4, Command3, Command2, Command1, Command7}) {
+  // "統計情報" takes the free place beside "パラメータ計算結果一覧".
+  Command8 = new QPushButton(QStringLiteral("統計情報"), this);
+  Command8->setObjectName(QStringLiteral("Command8"));
+  Command8->setAccessibleName(Command8->text());
+  connect(Command8, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command8_Click);
+  buttons->addWidget(Command8, 2, 1);
+  for (QPushButton* b :
+       {Command5, Command6, Command4, Command3, Command2, Command1, Command7, Command8}) {
     b->setMinimumHeight(b->sizeHint().height() + 4);
     b->setAutoDefault(false);
     KeepSpaceWhenHidden(b);
@@ -246,6 +254,7 @@ void ParaKekka_Form0_1::ShowModelChart() {
   session_.currentModel = m;
   EvaluateForChart(session_, m);
   DrawFitChart();
+  if (statsWindow_) statsWindow_->ShowModel(m);
 }
 
 void ParaKekka_Form0_1::Check_MouseDown(int index) {
@@ -297,7 +306,7 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
 }
 
 void ParaKekka_Form0_1::ShowResultButtons() {
-  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6}) b->show();
+  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6, Command8}) b->show();
   Command1->hide();
   Command7->hide();
   for (int f = 1; f <= 3; ++f) {
@@ -325,7 +334,7 @@ void ParaKekka_Form0_1::Command5_Click() {
     }
   }
   if (!soil) Frame[3]->hide();  // sigma has no starting value to edit
-  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6}) b->hide();
+  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6, Command8}) b->hide();
   Command1->show();
   Command7->show();
   Box(1, 1)->setFocus();
@@ -380,7 +389,7 @@ void ParaKekka_Form0_1::Command3_Click() {
   if (!Context().printing) return;
   auto prepare = [this] {
     // The picture shows the results without buttons.
-    for (QPushButton* b : {Command2, Command3, Command4, Command5, Command6}) b->hide();
+    for (QPushButton* b : {Command2, Command3, Command4, Command5, Command6, Command8}) b->hide();
     Label8->hide();
   };
   auto restore = [this] {
@@ -391,6 +400,11 @@ void ParaKekka_Form0_1::Command3_Click() {
   };
   PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("パラメータ計算結果"),
                    prepare, restore);
+}
+
+void ParaKekka_Form0_1::Command8_Click() {
+  statsWindow_ =
+      ShowFitStats(session_, session_.currentModel, GetDialogs(), Context().printing, this);
 }
 
 void ParaKekka_Form0_1::Command2_Click() {

@@ -8,12 +8,14 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <vector>
 
 #include "screens/chart_setup.h"
 #include "screens/child_screen.h"
+#include "screens/fit_stats_window.h"
 #include "screens/model_frame.h"
 
 class QChart;
@@ -47,13 +49,14 @@ class ParaKekka_Form0_1 : public ChildScreen {
   QChartView* const MSChart1;
   VerticalTitle* const Picture2;
   QLabel* const Label8;
-  QPushButton* const Command5;  // "初期値の変更"
-  QPushButton* const Command1;  // "再計算"
-  QPushButton* const Command7;  // "キャンセル"
-  QPushButton* const Command6;  // "終了"
-  QPushButton* const Command4;  // "他のパラメータを算出"
-  QPushButton* const Command3;  // "印刷"
-  QPushButton* const Command2;  // "パラメータ計算結果一覧"
+  QPushButton* const Command5;      // "初期値の変更"
+  QPushButton* const Command1;      // "再計算"
+  QPushButton* const Command7;      // "キャンセル"
+  QPushButton* const Command6;      // "終了"
+  QPushButton* const Command4;      // "他のパラメータを算出"
+  QPushButton* const Command3;      // "印刷"
+  QPushButton* const Command2;      // "パラメータ計算結果一覧"
+  QPushButton* Command8 = nullptr;  // "統計情報", beside "パラメータ計算結果一覧"
 
   // Operations.
   void DrawFitChart();
@@ -69,6 +72,9 @@ class ParaKekka_Form0_1 : public ChildScreen {
   void Command4_Click();
   void Command3_Click();
   void Command2_Click();
+  // Opens "フィット統計" for the model shown on the chart.
+  void Command8_Click();
+  FitStatsWindow* StatsWindow() const { return statsWindow_; }
 
   bool QueryClose() override;
 
@@ -89,6 +95,7 @@ class ParaKekka_Form0_1 : public ChildScreen {
   FitSession& session_;
   int16_t modelAtLoad_ = 0;
   bool modelChanged_ = false;
+  QPointer<FitStatsWindow> statsWindow_;  // follows the model shown on the chart
 };
 
 }  // namespace kelvora

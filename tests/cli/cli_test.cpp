@@ -41,7 +41,7 @@ TEST(Cli, FitPrintsTheAgreedJson) {
   ASSERT_EQ(j["models"].size(), 3u);
   const Json& m = j["models"][0];
   EXPECT_EQ(Keys(m), (std::set<std::string>{"model", "name", "initial", "params", "rss", "aic",
-                                            "sweeps", "ok"}));
+                                            "sweeps", "ok", "stats"}));
   EXPECT_EQ(m["name"].text, "単純型");
   EXPECT_TRUE(m["ok"].b);
   // Singles are printed as their shortest round-trip text.

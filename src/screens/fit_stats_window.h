@@ -1,0 +1,81 @@
+// "フィット統計": how well the data determine the model shown on the results
+// screen — the parameters with their standard errors, 95 % intervals and t
+// values, the fit quality (n, 自由度, RSS, R², AIC, AICc, BIC, ΔAIC, Akaike
+// weights), the correlation matrix, half-lives and Q10, warnings, and two
+// charts: the residuals and the fitted curve with its 95 % confidence band.
+// Everything is computed once from the finished fit when the window opens;
+// nothing of the fit is changed.
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "kinetics/fit_stats.h"
+
+class QChartView;
+
+namespace kelvora {
+
+class Dialogs;
+class PrintState;
+
+class FitStatsWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // A window of its own over `owner` (it closes with it) for the fit in
+  // `session`, showing `model`.
+  FitStatsWindow(const FitSession& session, int16_t model, Dialogs& dialogs, PrintState* printing,
+                 QWidget* owner);
+
+  QLabel* const Heading;           // model and sample
+  QLabel* const Note;              // "条件付き" for model 6, or why there are no statistics
+  QTableWidget* const ParamTable;  // パラメータ | 値 | 標準誤差 | 95%信頼区間 | t値
+  QTableWidget* const QualityTable;  // n, 自由度, 残差平方和, R², …, Akaikeの重み
+  QTableWidget* const CorrTable;     // the correlation matrix
+  QTableWidget* const DerivedTable;  // half-lives and Q10
+  QListWidget* const WarningList;
+  QChartView* const ResidualChart;
+  QChartView* const CurveChart;
+  QPushButton* const Command1;  // "コピー"
+  QPushButton* const Command2;  // "印刷"
+  QPushButton* const Command3;  // "閉じる"
+
+  // Shows another model of the same fit (the results screen switched).
+  void ShowModel(int16_t model);
+  int16_t Model() const { return model_; }
+  const FitStats& Stats() const { return stats_; }
+
+  // The tables as text: cells separated by TAB, lines by CR LF.
+  QString TablesText() const;
+
+  void Command1_Click();
+  void Command2_Click();
+
+ private:
+  void BuildLayout();
+  void FillTables(const ModelStats* st);
+  void DrawCharts(const ModelStats* st);
+  void FitToContents();
+
+  Dialogs& dialogs_;
+  PrintState* printing_;
+  FitStats stats_;
+  std::array<std::vector<BandSeries>, 7> bands_;  // [model]
+  std::string sampleName_;
+  int16_t model_ = 0;
+};
+
+// Opens the window over `owner` for the model, or shows the one it has.
+FitStatsWindow* ShowFitStats(const FitSession& session, int16_t model, Dialogs& dialogs,
+                             PrintState* printing, QWidget* owner);
+
+// The help chapter of the window.
+inline constexpr const char* kFitStatsHelpChapter = "fitstats";
+
+}  // namespace kelvora
