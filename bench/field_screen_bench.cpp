@@ -12,7 +12,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "bench_common.h"
 #include "kinetics/fit_driver.h"
+#include "quiet_dialogs.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
 #include "screens/hojyobaiyo_form.h"
@@ -23,38 +25,10 @@
 namespace kelvora {
 namespace {
 
-// Every question answered yes, nothing else expected.
-class QuietDialogs : public Dialogs {
- public:
-  int unexpected = 0;
-  void Message(QWidget*, const QString&, const QString&, Icon) override { ++unexpected; }
-  bool YesNo(QWidget*, const QString&, const QString&) override { return true; }
-  int Exec(QDialog&) override {
-    ++unexpected;
-    return QDialog::Rejected;
-  }
-  QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
-  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-    return {};
-  }
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-class QuietHost : public FitHost {
- public:
-  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
-  FailedFitAnswer ModelFailed(FitSession&, int16_t) override { return FailedFitAnswer::Cancel; }
-};
-
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+using bench::QuietDialogs;
+using bench::QuietHost;
+using bench::ReadFile;
+using bench::Seconds;
 
 void RunFromScreen(benchmark::State& state, const char* table, bool fertilizer) {
   const std::string text = ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + table);

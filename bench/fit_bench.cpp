@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "bench_common.h"
 #include "burial_table.h"
 #include "busy_neighbour.h"
 #include "kinetics/curves.h"
@@ -29,24 +30,13 @@
 namespace kelvora {
 namespace {
 
-class QuietHost : public FitHost {
- public:
-  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
-  FailedFitAnswer ModelFailed(FitSession&, int16_t) override { return FailedFitAnswer::Cancel; }
-};
-
 GridTable Grid(const std::string& text, int minRows, int cols) {
   return GridFromRows(SplitGridText(text, kSpreadsheetFormat), minRows, cols);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 using bench::BusyNeighbour;
+using bench::QuietHost;
+using bench::ReadFile;
 
 enum class Machine { Idle, BusyNeighbour, OneProcessor };
 

@@ -22,8 +22,10 @@
 #include <memory>
 #include <sstream>
 
+#include "bench_common.h"
 #include "busy_neighbour.h"
 #include "kinetics/fit_driver.h"
+#include "quiet_dialogs.h"
 #include "screens/baiyo_form0_3.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
@@ -35,37 +37,10 @@
 namespace kelvora {
 namespace {
 
-class QuietDialogs : public Dialogs {
- public:
-  int unexpected = 0;
-  void Message(QWidget*, const QString&, const QString&, Icon) override { ++unexpected; }
-  bool YesNo(QWidget*, const QString&, const QString&) override { return true; }
-  int Exec(QDialog&) override {
-    ++unexpected;
-    return QDialog::Rejected;
-  }
-  QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
-  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-    return {};
-  }
-};
-
-class QuietHost : public FitHost {
- public:
-  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
-  FailedFitAnswer ModelFailed(FitSession&, int16_t) override { return FailedFitAnswer::Cancel; }
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+using bench::QuietDialogs;
+using bench::QuietHost;
+using bench::ReadFile;
+using bench::Seconds;
 
 // One fit from the screen; seconds from the button to the results screen.
 // With stopOnSigma, "中止" is pressed during the sigma search and stopSeconds
