@@ -277,6 +277,14 @@ void FitStatsWindow::BuildLayout() {
   root->addLayout(buttons);
 }
 
+// The tables were sized before the window had its style and fonts: size
+// them again now, so that no row is hidden below a table's edge.
+void FitStatsWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  for (QTableWidget* t : {ParamTable, QualityTable, CorrTable, DerivedTable}) FitTable(t);
+  FitToContents();
+}
+
 void FitStatsWindow::ShowModel(int16_t model) {
   model_ = model;
   const ModelStats* st =

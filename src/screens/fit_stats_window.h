@@ -57,6 +57,9 @@ class FitStatsWindow : public QWidget {
   void Command1_Click();
   void Command2_Click();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void BuildLayout();
   void FillTables(const ModelStats* st);
