@@ -486,6 +486,11 @@ bool ModelValuesAt(const FitSession& s, int16_t model, const std::vector<double>
   return ev.Eval(theta, pts, calc, nullptr, jacobian);
 }
 
+bool ObservedValues(const FitSession& s, std::vector<double>& y) {
+  std::vector<Point> pts;
+  return Observations(s, pts, y);
+}
+
 FitStats ComputeFitStats(const FitSession& s) {
   FitStats out;
   out.standardTemp = s.standardTemp;

@@ -145,4 +145,8 @@ std::vector<BandSeries> ConfidenceBand(const FitSession& s, const ModelStats& st
 bool ModelValuesAt(const FitSession& s, int16_t model, const std::vector<double>& theta,
                    std::vector<double>& calc, std::vector<double>* jacobian);
 
+// The observed values in the order ModelValuesAt returns its values; false
+// when one cannot be read.
+bool ObservedValues(const FitSession& s, std::vector<double>& y);
+
 }  // namespace kelvora
