@@ -32,11 +32,10 @@ bool PositiveSlot(int16_t model, size_t slot) {
 constexpr double kFailedResidual = 1e10;
 
 struct Residuals : Eigen::DenseFunctor<double> {
-  Residuals(const FitSession& s, int16_t model, const std::vector<double>& y,
+  Residuals(const PreparedModel& values, const std::vector<double>& y,
             const std::vector<bool>& positive)
       : Eigen::DenseFunctor<double>(static_cast<int>(positive.size()), static_cast<int>(y.size())),
-        s_(s),
-        model_(model),
+        values_(values),
         y_(y),
         positive_(positive) {}
 
@@ -49,7 +48,7 @@ struct Residuals : Eigen::DenseFunctor<double> {
   int operator()(const Eigen::VectorXd& u, Eigen::VectorXd& f) const {
     f.resize(values());
     std::vector<double> calc;
-    if (!ModelValuesAt(s_, model_, Theta(u), calc, nullptr) || calc.size() != y_.size()) {
+    if (!values_.ValuesAt(Theta(u), calc, nullptr) || calc.size() != y_.size()) {
       f.setConstant(kFailedResidual);
       return 0;
     }
@@ -61,7 +60,7 @@ struct Residuals : Eigen::DenseFunctor<double> {
   int df(const Eigen::VectorXd& u, Eigen::MatrixXd& jac) const {
     const std::vector<double> theta = Theta(u);
     std::vector<double> calc, grad;
-    if (!ModelValuesAt(s_, model_, theta, calc, &grad)) return -1;
+    if (!values_.ValuesAt(theta, calc, &grad)) return -1;
     const int n = values(), p = inputs();
     jac.resize(n, p);
     for (int i = 0; i < n; ++i) {
@@ -73,8 +72,7 @@ struct Residuals : Eigen::DenseFunctor<double> {
     return jac.allFinite() ? 0 : -1;
   }
 
-  const FitSession& s_;
-  int16_t model_;
+  const PreparedModel& values_;
   const std::vector<double>& y_;
   const std::vector<bool>& positive_;
 };
@@ -119,9 +117,9 @@ std::vector<std::vector<double>> BestGridPoints(const Objective& obj, int16_t mo
 }
 
 // Levenberg–Marquardt from one start; the values rounded to single.
-std::vector<float> RefineFrom(const FitSession& s, int16_t model, const std::vector<double>& y,
+std::vector<float> RefineFrom(const PreparedModel& values, const std::vector<double>& y,
                               const std::vector<bool>& positive, const std::vector<double>& start) {
-  Residuals f(s, model, y, positive);
+  Residuals f(values, y, positive);
   Eigen::VectorXd u(static_cast<int>(start.size()));
   for (size_t j = 0; j < start.size(); ++j)
     u[j] = positive[j] ? std::log(std::max(start[j], kPositiveFloor)) : start[j];
@@ -165,6 +163,8 @@ FitRefinement RefineFit(const FitSession& s) {
   for (int16_t m : models) {
     if (!EndedNormally(s, m)) continue;
     const std::unique_ptr<Objective> obj = MakeObjective(s, m);
+    const PreparedModel values(s, m);
+    if (!values.Ok()) continue;
     const std::vector<float>& fitted = s.params[m];
     std::vector<bool> positive(fitted.size());
     for (size_t j = 0; j < fitted.size(); ++j) positive[j] = PositiveSlot(m, j);
@@ -177,7 +177,7 @@ FitRefinement RefineFit(const FitSession& s) {
     r.rss = SpecifiedRss(*obj, fitted);
     r.start = "optimum";
     auto consider = [&](const std::vector<double>& start, const char* from) {
-      const std::vector<float> p = RefineFrom(s, m, y, positive, start);
+      const std::vector<float> p = RefineFrom(values, y, positive, start);
       const float v = SpecifiedRss(*obj, p);
       if (v < r.rss) {
         r.rss = v;
