@@ -124,7 +124,7 @@ std::vector<float> RefineFrom(const PreparedModel& values, const std::vector<dou
   for (size_t j = 0; j < start.size(); ++j)
     u[j] = positive[j] ? std::log(std::max(start[j], kPositiveFloor)) : start[j];
   Eigen::LevenbergMarquardt<Residuals> lm(f);
-  lm.setMaxfev(30 * (static_cast<int>(start.size()) + 1));
+  lm.setMaxfev(100 * (static_cast<int>(start.size()) + 1));
   lm.setXtol(1e-12);
   lm.setFtol(1e-12);
   lm.minimize(u);
