@@ -49,4 +49,10 @@ std::string JsonModelStats(const ModelStats& st) {
   return s + "}";
 }
 
+std::string JsonRefined(const RefinedModel& r) {
+  return "{\"params\": " + List(r.params, JsonSingle) + ", \"rss\": " + JsonSingle(r.rss) +
+         ", \"aic\": " + JsonSingle(r.aic) + ", \"improved\": " + JsonBool(r.improved) +
+         ", \"start\": " + JsonString(r.start) + "}";
+}
+
 }  // namespace kelvora

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "kinetics/fit_refine.h"
 #include "kinetics/fit_stats.h"
 
 namespace kelvora {
@@ -12,5 +13,9 @@ namespace kelvora {
 // "q10", "warnings"}: one list entry per parameter slot of "params", null
 // where a value is not estimable or undefined.
 std::string JsonModelStats(const ModelStats& stats);
+
+// {"params", "rss", "aic", "improved", "start"}: the refined values of the
+// model's "params" slots with the fit's RSS and AIC of them.
+std::string JsonRefined(const RefinedModel& refined);
 
 }  // namespace kelvora

@@ -486,6 +486,39 @@ bool ModelValuesAt(const FitSession& s, int16_t model, const std::vector<double>
   return ev.Eval(theta, pts, calc, nullptr, jacobian);
 }
 
+struct PreparedModel::Impl {
+  Impl(const FitSession& s, int16_t m) : ev(s, m) {}
+  Evaluator ev;
+  std::vector<Point> pts;
+  std::vector<double> y;
+  bool ok = false;
+};
+
+PreparedModel::PreparedModel(const FitSession& s, int16_t model)
+    : impl_(IsValidModel(model) ? std::make_unique<Impl>(s, model) : nullptr) {
+  if (impl_) impl_->ok = Observations(s, impl_->pts, impl_->y);
+}
+
+PreparedModel::~PreparedModel() = default;
+
+bool PreparedModel::Ok() const { return impl_ && impl_->ok; }
+
+const std::vector<double>& PreparedModel::Observed() const {
+  static const std::vector<double> kNone;
+  return impl_ ? impl_->y : kNone;
+}
+
+bool PreparedModel::ValuesAt(const std::vector<double>& theta, std::vector<double>& calc,
+                             std::vector<double>* jacobian) const {
+  if (!Ok() || theta.size() != impl_->ev.ParamCount()) return false;
+  return impl_->ev.Eval(theta, impl_->pts, calc, nullptr, jacobian);
+}
+
+bool ObservedValues(const FitSession& s, std::vector<double>& y) {
+  std::vector<Point> pts;
+  return Observations(s, pts, y);
+}
+
 FitStats ComputeFitStats(const FitSession& s) {
   FitStats out;
   out.standardTemp = s.standardTemp;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -144,5 +145,25 @@ std::vector<BandSeries> ConfidenceBand(const FitSession& s, const ModelStats& st
 // False when the values cannot be computed.
 bool ModelValuesAt(const FitSession& s, int16_t model, const std::vector<double>& theta,
                    std::vector<double>& calc, std::vector<double>* jacobian);
+
+// ModelValuesAt with the observations and temperatures read once, for a
+// caller that evaluates one model many times.
+class PreparedModel {
+ public:
+  PreparedModel(const FitSession& s, int16_t model);
+  ~PreparedModel();
+  bool Ok() const;
+  const std::vector<double>& Observed() const;
+  bool ValuesAt(const std::vector<double>& theta, std::vector<double>& calc,
+                std::vector<double>* jacobian) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The observed values in the order ModelValuesAt returns its values; false
+// when one cannot be read.
+bool ObservedValues(const FitSession& s, std::vector<double>& y);
 
 }  // namespace kelvora

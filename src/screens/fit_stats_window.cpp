@@ -5,10 +5,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStyle>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
 #include "print/prionly_select.h"
 #include "screens/chart_setup.h"
@@ -155,10 +158,14 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
       Command1(new QPushButton(QStringLiteral("コピー"), this)),
       Command2(new QPushButton(QStringLiteral("印刷"), this)),
       Command3(new QPushButton(QStringLiteral("閉じる"), this)),
+      RefineLine(new QLabel(QStringLiteral("計算中です…"), this)),
+      RefineTable(MakeTable(QStringLiteral("RefineTable"), this)),
+      Command4(new QPushButton(QStringLiteral("精密化した値を保存"), this)),
       dialogs_(dialogs),
       printing_(printing),
       stats_(ComputeFitStats(session)),
-      sampleName_(session.sampleName) {
+      sampleName_(session.sampleName),
+      session_(session) {
   setObjectName(QStringLiteral("FitStatsWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("フィット統計"));
@@ -176,7 +183,108 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WindowShortcut);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
+  connect(Command4, &QPushButton::clicked, this, &FitStatsWindow::Command4_Click);
   ShowModel(model);
+
+  // The refinement runs on a thread of its own with a copy of the fit; its
+  // result comes back through the event loop. The thread outlives a closed
+  // window safely: it holds nothing of it.
+  auto result = std::make_shared<FitRefinement>();
+  auto copy = std::make_shared<const FitSession>(session);
+  QThread* worker = QThread::create([result, copy] { *result = RefineFit(*copy); });
+  connect(worker, &QThread::finished, this, [this, result] {
+    refined_ = result;
+    ShowRefinement();
+  });
+  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  worker->start(QThread::LowPriority);
+}
+
+void FitStatsWindow::SetStoreRecord(StoreRecord store) {
+  store_ = std::move(store);
+  ShowRefinement();
+}
+
+QString RefinedSetName(const QString& fitName, int maxChars) {
+  return (fitName + QStringLiteral("（精密化）")).left(std::max(0, maxChars));
+}
+
+std::optional<ParaRecord> FitStatsWindow::RefinedRecord() const {
+  if (!refined_ || !IsValidModel(model_) || !refined_->models[model_]) return std::nullopt;
+  const RefinedModel& r = *refined_->models[model_];
+  ParaRecord rec = MakeParaRecord(session_, model_);
+  const std::vector<float> values = RefinedRecordParams(session_, r);
+  std::copy_n(values.begin(), std::min(values.size(), rec.Param.size()), rec.Param.begin());
+  rec.Aic = r.aic;
+  rec.Rss = r.rss;
+  // What the name box of the incubation screen holds.
+  const int maxChars = QLineEdit().maxLength();
+  rec.SoilName = RefinedSetName(Q(session_.sampleName), maxChars).toStdString();
+  return rec;
+}
+
+void FitStatsWindow::Command4_Click() {
+  const std::optional<ParaRecord> rec = RefinedRecord();
+  if (!rec || !store_) return;
+  if (store_(*rec)) {
+    Command4->setEnabled(false);
+    RefineLine->setText(RefineLine->text() +
+                        QStringLiteral("\n「%1」として保存しました。").arg(Q(rec->SoilName)));
+  }
+}
+
+void FitStatsWindow::ShowRefinement() {
+  RefineTable->clear();
+  Command4->setEnabled(false);
+  if (!refined_) {
+    RefineLine->setText(QStringLiteral("計算中です…"));
+    RefineTable->setRowCount(0);
+    return;
+  }
+  const RefinedModel* r =
+      IsValidModel(model_) && refined_->models[model_] ? &*refined_->models[model_] : nullptr;
+  if (!r) {
+    RefineLine->setText(QStringLiteral("このモデルは確認できません"));
+    RefineTable->setRowCount(0);
+    return;
+  }
+  QString line;
+  if (r->improved) {
+    const double change = (static_cast<double>(r->rss) / r->fitRss - 1) * 100;
+    line = QStringLiteral("探索は最小値の手前で止まっています：残差平方和 %1 → %2（%3%）")
+               .arg(QString::number(r->fitRss, 'f', 4), QString::number(r->rss, 'f', 4),
+                    QString::number(change, 'f', 1));
+  } else {
+    line = QStringLiteral("探索結果は最小二乗解と一致しています");
+  }
+  if (refined_->bestModelChanges()) {
+    line +=
+        QStringLiteral("\n精密化した値では、AIC が最小のモデルは%1から%2に変わります。")
+            .arg(Q(ModelName(refined_->fitBestModel)), Q(ModelName(refined_->refinedBestModel)));
+  }
+  RefineLine->setText(line);
+  const std::vector<std::string> names =
+      model_ == 6 ? std::vector<std::string>{"σ"} : ParamNames(model_);
+  RefineTable->setColumnCount(3);
+  RefineTable->setHorizontalHeaderLabels(
+      {QStringLiteral("パラメータ"), QStringLiteral("算出値"), QStringLiteral("精密化した値")});
+  const std::vector<float>& fitted = session_.params[model_];
+  const int rows = static_cast<int>(r->params.size());
+  RefineTable->setRowCount(rows + 2);
+  for (int j = 0; j < rows; ++j) {
+    RefineTable->setItem(j, 0, Cell(j < static_cast<int>(names.size()) ? Q(names[j]) : QString()));
+    RefineTable->setItem(j, 1,
+                         Cell(j < static_cast<int>(fitted.size()) ? Num(fitted[j]) : QString()));
+    RefineTable->setItem(j, 2, Cell(Num(r->params[j])));
+  }
+  RefineTable->setItem(rows, 0, Cell(QStringLiteral("残差平方和")));
+  RefineTable->setItem(rows, 1, Cell(Num(r->fitRss)));
+  RefineTable->setItem(rows, 2, Cell(Num(r->rss)));
+  RefineTable->setItem(rows + 1, 0, Cell(QStringLiteral("AIC")));
+  RefineTable->setItem(rows + 1, 1, Cell(Num(r->fitAic)));
+  RefineTable->setItem(rows + 1, 2, Cell(Num(r->aic)));
+  Command4->setEnabled(r->improved && static_cast<bool>(store_));
+  FitToContents();
 }
 
 void FitStatsWindow::BuildLayout() {
@@ -207,7 +315,13 @@ void FitStatsWindow::BuildLayout() {
   Command1->setObjectName(QStringLiteral("Command1"));
   Command2->setObjectName(QStringLiteral("Command2"));
   Command3->setObjectName(QStringLiteral("Command3"));
-  for (QPushButton* b : {Command1, Command2, Command3}) {
+  Command4->setObjectName(QStringLiteral("Command4"));
+  RefineLine->setObjectName(QStringLiteral("RefineLine"));
+  RefineLine->setWordWrap(true);
+  RefineTable->setAccessibleName(QStringLiteral("最小二乗法による確認"));
+  RefineTable->verticalHeader()->hide();
+  Command4->setEnabled(false);
+  for (QPushButton* b : {Command1, Command2, Command3, Command4}) {
     b->setAccessibleName(b->text());
     b->setAutoDefault(false);
     b->setMinimumWidth(b->sizeHint().width() + 30);
@@ -255,6 +369,16 @@ void FitStatsWindow::BuildLayout() {
 
   grid->addWidget(ResidualChart, 4, 0);
   grid->addWidget(CurveChart, 4, 1);
+
+  auto* refineBox = new QVBoxLayout;
+  refineBox->addWidget(Caption(QStringLiteral("最小二乗法による確認"), content));
+  refineBox->addWidget(RefineLine);
+  auto* refineRow = new QHBoxLayout;
+  refineRow->addWidget(RefineTable);
+  refineRow->addWidget(Command4, 0, Qt::AlignBottom);
+  refineRow->addStretch();
+  refineBox->addLayout(refineRow);
+  grid->addLayout(refineBox, 5, 0, 1, 2);
   grid->setRowStretch(4, 1);
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(1, 1);
@@ -308,6 +432,7 @@ void FitStatsWindow::ShowModel(int16_t model) {
   Note->setText(note);
   FillTables(st);
   DrawCharts(st);
+  ShowRefinement();
   FitToContents();
 }
 

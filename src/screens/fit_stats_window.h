@@ -13,9 +13,13 @@
 #include <QTableWidget>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "kinetics/fit_refine.h"
 #include "kinetics/fit_stats.h"
+#include "store/records.h"
 
 class QChartView;
 
@@ -45,6 +49,22 @@ class FitStatsWindow : public QWidget {
   QPushButton* const Command1;  // "コピー"
   QPushButton* const Command2;  // "印刷"
   QPushButton* const Command3;  // "閉じる"
+  // "最小二乗法による確認": the verdict, the fit's and the refined values side
+  // by side, and "精密化した値を保存". Filled when the refinement, run on a
+  // thread of its own after the window is shown, has finished.
+  QLabel* const RefineLine;
+  QTableWidget* const RefineTable;  // パラメータ | 算出値 | 精密化した値
+  QPushButton* const Command4;      // "精密化した値を保存"
+
+  // Stores a parameter set (appends it to the parameter list); false when it
+  // could not be stored. Without it the button stays disabled.
+  using StoreRecord = std::function<bool(const ParaRecord&)>;
+  void SetStoreRecord(StoreRecord store);
+  bool RefinementReady() const { return refined_ != nullptr; }
+  const FitRefinement* Refinement() const { return refined_.get(); }
+  // The set "精密化した値を保存" stores for the model shown.
+  std::optional<ParaRecord> RefinedRecord() const;
+  void Command4_Click();
 
   // Shows another model of the same fit (the results screen switched).
   void ShowModel(int16_t model);
@@ -65,6 +85,7 @@ class FitStatsWindow : public QWidget {
   void FillTables(const ModelStats* st);
   void DrawCharts(const ModelStats* st);
   void FitToContents();
+  void ShowRefinement();
 
   Dialogs& dialogs_;
   PrintState* printing_;
@@ -72,7 +93,14 @@ class FitStatsWindow : public QWidget {
   std::array<std::vector<BandSeries>, 7> bands_;  // [model]
   std::string sampleName_;
   int16_t model_ = 0;
+  FitSession session_;  // a copy: the results screen may refit meanwhile
+  std::shared_ptr<const FitRefinement> refined_;
+  StoreRecord store_;
 };
+
+// The name of a refined set: the fit's name with "（精密化）" appended, cut to
+// `maxChars` characters (what the name box holds).
+QString RefinedSetName(const QString& fitName, int maxChars);
 
 // Opens the window over `owner` for the model, or shows the one it has.
 FitStatsWindow* ShowFitStats(const FitSession& session, int16_t model, Dialogs& dialogs,

@@ -405,6 +405,19 @@ void ParaKekka_Form0_1::Command3_Click() {
 void ParaKekka_Form0_1::Command8_Click() {
   statsWindow_ =
       ShowFitStats(session_, session_.currentModel, GetDialogs(), Context().printing, this);
+  // "精密化した値を保存" appends the refined set like any other; the fit's own
+  // record stays as it is.
+  statsWindow_->SetStoreRecord([this](const ParaRecord& rec) {
+    if (!Store().ParaTable.Append(rec)) {
+      GetDialogs().Message(statsWindow_, kTitleCaution, Q(TableFullMessage()),
+                           Dialogs::Icon::Warning);
+      return false;
+    }
+    if (auto* list = Context().navigation.Find<ParaAll_Form>(Screen::ParaAll_Form)) {
+      list->SyncList();
+    }
+    return true;
+  });
 }
 
 void ParaKekka_Form0_1::Command2_Click() {

@@ -34,14 +34,14 @@ TEST(Cli, FitPrintsTheAgreedJson) {
   ASSERT_EQ(r.code, 0) << r.err;
   Json j = ParseJson(r.out);
   EXPECT_EQ(Keys(j), (std::set<std::string>{"material", "source", "observations", "models", "best",
-                                            "record", "chart"}));
+                                            "refined_best", "record", "chart"}));
   EXPECT_EQ(j["material"].text, "soil");
   EXPECT_EQ(j["source"].text, "laboratory");
   EXPECT_EQ(j["observations"].number, 30);
   ASSERT_EQ(j["models"].size(), 3u);
   const Json& m = j["models"][0];
   EXPECT_EQ(Keys(m), (std::set<std::string>{"model", "name", "initial", "params", "rss", "aic",
-                                            "sweeps", "ok", "stats"}));
+                                            "sweeps", "ok", "stats", "refined"}));
   EXPECT_EQ(m["name"].text, "単純型");
   EXPECT_TRUE(m["ok"].b);
   // Singles are printed as their shortest round-trip text.

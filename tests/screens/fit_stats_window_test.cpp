@@ -417,5 +417,67 @@ TEST_F(FitStatsScreen, TheButtonCoversNothingAtAnySizeAndTheWindowCutsNothingOff
   }
 }
 
+// "最小二乗法による確認": computed after the window is shown; on this soil
+// model 3 stops short of the minimum (the CLI reports the same refinement),
+// model 1 does not; the refined set is stored as a new one beside the fit's.
+TEST_F(FitStatsScreen, LeastSquaresCheckAndStoringTheRefinedSet) {
+  const std::string table = BenchTable("soil-3x10.tsv");
+  ParaKekka_Form0_1* r = Fit(table, false);
+  ASSERT_NE(r, nullptr);
+  r->Command8->click();
+  FitStatsWindow* w = r->StatsWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Command4->text(), QStringLiteral("精密化した値を保存"));
+  EXPECT_EQ(w->Command4->accessibleName(), w->Command4->text());
+  for (int i = 0; i < 200 && !w->RefinementReady(); ++i) QTest::qWait(25);
+  ASSERT_TRUE(w->RefinementReady());
+
+  EXPECT_TRUE(
+      w->RefineLine->text().startsWith(QStringLiteral("探索結果は最小二乗解と一致しています")));
+  EXPECT_FALSE(w->Command4->isEnabled());
+
+  ClickBox(r->Check[3]);
+  ASSERT_EQ(w->Model(), 3);
+  const testing::Json cli = Cli(table, false);
+  const testing::Json& refined = cli["models"][2]["refined"];
+  ASSERT_TRUE(refined["improved"].b);
+  const double fitRss = cli["models"][2]["rss"].number, rss = refined["rss"].number;
+  const QString expected =
+      QStringLiteral("探索は最小値の手前で止まっています：残差平方和 %1 → %2（%3%）")
+          .arg(QString::number(fitRss, 'f', 4), QString::number(rss, 'f', 4),
+               QString::number((rss / fitRss - 1) * 100, 'f', 1));
+  EXPECT_EQ(
+      expected,
+      QStringLiteral("探索は最小値の手前で止まっています：残差平方和 1.4071 → 1.2685（-9.8%）"));
+  EXPECT_TRUE(w->RefineLine->text().startsWith(expected)) << w->RefineLine->text().toStdString();
+  // The fit's and the refined values side by side, then RSS and AIC.
+  ASSERT_EQ(w->RefineTable->columnCount(), 3);
+  ASSERT_EQ(w->RefineTable->rowCount(), 9);
+  for (int j = 0; j < 7; ++j) {
+    EXPECT_NEAR(*CellNumber(w->RefineTable, j, 1), cli["models"][2]["params"][j].number,
+                1e-4 * std::fabs(cli["models"][2]["params"][j].number));
+    EXPECT_NEAR(*CellNumber(w->RefineTable, j, 2), refined["params"][j].number,
+                1e-4 * std::fabs(refined["params"][j].number));
+  }
+
+  const int16_t before = env.store.ParaCount();
+  const ParaRecord fitRecord = env.store.ParaTable(before);
+  ASSERT_TRUE(w->Command4->isEnabled());
+  QTest::mouseClick(w->Command4, Qt::LeftButton);
+  ASSERT_EQ(env.store.ParaCount(), before + 1);
+  const ParaRecord stored = env.store.ParaTable(before + 1);
+  EXPECT_EQ(stored.SoilName, "試料（精密化）");
+  EXPECT_EQ(stored.ModelNo, 3);
+  EXPECT_EQ(stored.Rss, static_cast<float>(rss));
+  EXPECT_EQ(stored.Aic, static_cast<float>(refined["aic"].number));
+  for (int j = 0; j < 7; ++j)
+    EXPECT_EQ(stored.Param[j], static_cast<float>(refined["params"][j].number));
+  EXPECT_EQ(env.store.ParaTable(before), fitRecord);  // the fit's set stays as it was
+  EXPECT_FALSE(w->Command4->isEnabled());
+
+  EXPECT_EQ(RefinedSetName(QStringLiteral("試料"), 5), QStringLiteral("試料（精密"));
+  EXPECT_EQ(RefinedSetName(QStringLiteral("試料"), 100), QStringLiteral("試料（精密化）"));
+}
+
 }  // namespace
 }  // namespace kelvora
