@@ -26,17 +26,8 @@ std::string Bench(const char* name) { return std::string(KELVORA_BENCH_DIR) + "/
 // The same table fitted in this process, for the fit's objective.
 FitSession FitHere(const char* name, bool field, bool fertilizer) {
   const std::string table = testing::ReadFile(Bench(name));
-  FitRequest req;
-  req.source = field ? FitSource::Field : FitSource::Laboratory;
-  req.table = field ? testing::TableGrid(
-                          table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3)
-                    : testing::TableGrid(table, 100, 4);
-  req.standardTemp = "25";
-  req.isFertilizer = fertilizer;
-  req.name = "試料";
-  testing::RecordingHost host;
   FitSession s;
-  EXPECT_EQ(StartFit(s, req, &host).outcome, FitOutcome::Completed);
+  EXPECT_EQ(testing::FitReferenceTable(table, field, fertilizer, s).outcome, FitOutcome::Completed);
   return s;
 }
 

@@ -39,18 +39,9 @@ const FitSession& Fitted(const Reference& ref) {
   const std::string table =
       testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + ref.base + ".tsv");
   EXPECT_FALSE(table.empty());
-  FitRequest req;
-  req.source = ref.field ? FitSource::Field : FitSource::Laboratory;
-  req.table = ref.field
-                  ? testing::TableGrid(
-                        table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3)
-                  : testing::TableGrid(table, 100, 4);
-  req.standardTemp = "25";
-  req.isFertilizer = ref.fertilizer;
-  req.name = "試料";
-  testing::RecordingHost host;
   FitSession s;
-  EXPECT_EQ(StartFit(s, req, &host).outcome, FitOutcome::Completed);
+  EXPECT_EQ(testing::FitReferenceTable(table, ref.field, ref.fertilizer, s).outcome,
+            FitOutcome::Completed);
   return fitted.emplace(ref.base, s).first->second;
 }
 

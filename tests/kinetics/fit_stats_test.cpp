@@ -122,17 +122,8 @@ struct Reference {
 void FitReference(const Reference& ref, FitSession& s) {
   const std::string table = BenchFile(std::string(ref.base) + ".tsv");
   ASSERT_FALSE(table.empty());
-  FitRequest req;
-  req.source = ref.field ? FitSource::Field : FitSource::Laboratory;
-  req.table = ref.field
-                  ? testing::TableGrid(
-                        table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3)
-                  : testing::TableGrid(table, 100, 4);
-  req.standardTemp = "25";
-  req.isFertilizer = ref.fertilizer;
-  req.name = "試料";
-  testing::RecordingHost host;
-  ASSERT_EQ(StartFit(s, req, &host).outcome, FitOutcome::Completed);
+  ASSERT_EQ(testing::FitReferenceTable(table, ref.field, ref.fertilizer, s).outcome,
+            FitOutcome::Completed);
 }
 
 // Each reference table is fitted once for all the tests here (the

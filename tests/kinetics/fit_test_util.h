@@ -1,11 +1,13 @@
 // Shared pieces of the fit tests: tables from text, a host that records.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "kinetics/fit_driver.h"
 #include "kinetics/fit_host.h"
 #include "kinetics/fit_session.h"
 #include "store/grid_text.h"
@@ -46,5 +48,22 @@ class RecordingHost : public FitHost {
   int16_t recalculateModel = 0;
   std::vector<float> newValues;
 };
+
+// A reference table (TAB/LF text) fitted through StartFit as kelvora-cli fits
+// it, with standard temperature 25: a laboratory table in a grid of 100 rows,
+// a field table with one grid row per line.
+inline FitRun FitReferenceTable(const std::string& table, bool field, bool fertilizer,
+                                FitSession& s) {
+  FitRequest req;
+  req.source = field ? FitSource::Field : FitSource::Laboratory;
+  req.table =
+      field ? TableGrid(table, static_cast<int>(std::count(table.begin(), table.end(), '\n')), 3)
+            : TableGrid(table, 100, 4);
+  req.standardTemp = "25";
+  req.isFertilizer = fertilizer;
+  req.name = "試料";
+  RecordingHost host;
+  return StartFit(s, req, &host);
+}
 
 }  // namespace kelvora::testing
