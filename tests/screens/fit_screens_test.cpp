@@ -59,16 +59,7 @@ class FitScreens : public ::testing::Test {
   }
   // What kelvora-cli makes of the same table.
   testing::Json Cli(const std::string& table, bool fertilizer) {
-    QTemporaryFile file;
-    EXPECT_TRUE(file.open());
-    file.write(table.data(), static_cast<qint64>(table.size()));
-    file.flush();
-    std::vector<std::string> args{
-        "fit", file.fileName().toStdString(), "--std-temp", "25", "--name", "試料"};
-    if (fertilizer) args.push_back("--fertilizer");
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
-    return testing::ParseJson(out.str());
+    return testing::ParseJson(test::CliFit("fit", table, "試料", fertilizer));
   }
   // The objective evaluations of the same table fitted through StartFit on
   // this thread, as the command-line tool and the benchmarks fit it.

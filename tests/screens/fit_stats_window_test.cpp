@@ -108,16 +108,7 @@ class FitStatsScreen : public ::testing::Test {
     return env.main->Find<ParaKekka_Form0_1>(Screen::ParaKekka_Form0_1);
   }
   testing::Json Cli(const std::string& table, bool fertilizer) {
-    QTemporaryFile file;
-    EXPECT_TRUE(file.open());
-    file.write(table.data(), static_cast<qint64>(table.size()));
-    file.flush();
-    std::vector<std::string> args{
-        "fit", file.fileName().toStdString(), "--std-temp", "25", "--name", "試料"};
-    if (fertilizer) args.push_back("--fertilizer");
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
-    return testing::ParseJson(out.str());
+    return testing::ParseJson(test::CliFit("fit", table, "試料", fertilizer));
   }
   static void ClickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(10, box->height() / 2));

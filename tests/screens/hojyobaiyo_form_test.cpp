@@ -304,17 +304,7 @@ class HojyoFit : public HojyoTest {
  protected:
   testing::Json Cli(const std::string& table, bool fertilizer,
                     const std::vector<std::string>& extra = {}) {
-    QTemporaryFile file;
-    EXPECT_TRUE(file.open());
-    file.write(table.data(), static_cast<qint64>(table.size()));
-    file.flush();
-    std::vector<std::string> args{
-        "fit-field", file.fileName().toStdString(), "--std-temp", "25", "--name", "圃場"};
-    if (fertilizer) args.push_back("--fertilizer");
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::ostringstream out, err;
-    EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
-    return testing::ParseJson(out.str());
+    return testing::ParseJson(test::CliFit("fit-field", table, "圃場", fertilizer, extra));
   }
   static void ExpectSameRecord(const ParaRecord& rec, const testing::Json& cli) {
     const testing::Json& r = cli["record"];

@@ -8,13 +8,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "cli/cli.h"
 #include "fake_printers.h"
 #include "screens/data_grid.h"
 #include "screens/mdiform1.h"
@@ -32,6 +35,25 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 inline std::string Fixture(const char* name) {
   return ReadBytes(std::filesystem::path(KELVORA_FIXTURE_DIR) / name);
+}
+
+// What kelvora-cli, run in this process, prints for the table (its JSON):
+// `command` is "fit" or "fit-field", with standard temperature 25 and the
+// given name.
+inline std::string CliFit(const std::string& command, const std::string& table,
+                          const std::string& name, bool fertilizer,
+                          const std::vector<std::string>& extra = {}) {
+  QTemporaryFile file;
+  EXPECT_TRUE(file.open());
+  file.write(table.data(), static_cast<qint64>(table.size()));
+  file.flush();
+  std::vector<std::string> args{
+      command, file.fileName().toStdString(), "--std-temp", "25", "--name", name};
+  if (fertilizer) args.push_back("--fertilizer");
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
+  return out.str();
 }
 
 inline void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
