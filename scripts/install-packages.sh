@@ -16,7 +16,8 @@ packages="cmake ninja-build g++ make pkg-config
   libeigen3-dev libboost-math-dev
   python3 xvfb xauth x11-utils imagemagick xclip strace xdotool poppler-utils
   locales
-  qt6-svg-dev gzip dpkg-dev desktop-file-utils appstream man-db"
+  qt6-svg-dev gzip dpkg-dev desktop-file-utils appstream man-db
+  libxlsxwriter-dev python3-openpyxl"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
