@@ -45,36 +45,49 @@ struct Residuals : Eigen::DenseFunctor<double> {
     return theta;
   }
 
+  // Each evaluation computes the gradient as well and is remembered: the
+  // Jacobian is asked for at the point just evaluated, and the day-by-day
+  // Arrhenius factors cost the same with or without it.
   int operator()(const Eigen::VectorXd& u, Eigen::VectorXd& f) const {
     f.resize(values());
-    std::vector<double> calc;
-    if (!values_.ValuesAt(Theta(u), calc, nullptr) || calc.size() != y_.size()) {
+    if (!EvaluateAt(u) || calc_.size() != y_.size()) {
       f.setConstant(kFailedResidual);
       return 0;
     }
-    for (size_t i = 0; i < y_.size(); ++i) f[i] = calc[i] - y_[i];
+    for (size_t i = 0; i < y_.size(); ++i) f[i] = calc_[i] - y_[i];
     if (!f.allFinite()) f.setConstant(kFailedResidual);
     return 0;
   }
 
   int df(const Eigen::VectorXd& u, Eigen::MatrixXd& jac) const {
+    if (!EvaluateAt(u)) return -1;
     const std::vector<double> theta = Theta(u);
-    std::vector<double> calc, grad;
-    if (!values_.ValuesAt(theta, calc, &grad)) return -1;
     const int n = values(), p = inputs();
     jac.resize(n, p);
     for (int i = 0; i < n; ++i) {
       for (int j = 0; j < p; ++j) {
-        const double g = grad[static_cast<size_t>(i) * p + j];
+        const double g = grad_[static_cast<size_t>(i) * p + j];
         jac(i, j) = positive_[j] ? g * theta[j] : g;  // dθ/du = θ
       }
     }
     return jac.allFinite() ? 0 : -1;
   }
 
+  bool EvaluateAt(const Eigen::VectorXd& u) const {
+    if (haveLast_ && last_.size() == u.size() && last_ == u) return lastOk_;
+    last_ = u;
+    haveLast_ = true;
+    lastOk_ = values_.ValuesAt(Theta(u), calc_, &grad_);
+    return lastOk_;
+  }
+
   const PreparedModel& values_;
   const std::vector<double>& y_;
   const std::vector<bool>& positive_;
+  mutable Eigen::VectorXd last_;
+  mutable bool haveLast_ = false;
+  mutable bool lastOk_ = false;
+  mutable std::vector<double> calc_, grad_;
 };
 
 struct Scored {
@@ -116,21 +129,42 @@ std::vector<std::vector<double>> BestGridPoints(const Objective& obj, int16_t mo
   return out;
 }
 
-// Levenberg–Marquardt from one start; the values rounded to single.
-std::vector<float> RefineFrom(const PreparedModel& values, const std::vector<double>& y,
-                              const std::vector<bool>& positive, const std::vector<double>& start) {
-  Residuals f(values, y, positive);
+// Levenberg–Marquardt from one start, in the refined coordinates u.
+struct LmRun {
+  Eigen::VectorXd u;
+  bool running = false;  // stopped by its budget, not by convergence
+};
+
+Eigen::VectorXd ToU(const std::vector<bool>& positive, const std::vector<double>& start) {
   Eigen::VectorXd u(static_cast<int>(start.size()));
   for (size_t j = 0; j < start.size(); ++j)
     u[j] = positive[j] ? std::log(std::max(start[j], kPositiveFloor)) : start[j];
-  Eigen::LevenbergMarquardt<Residuals> lm(f);
-  lm.setMaxfev(100 * (static_cast<int>(start.size()) + 1));
+  return u;
+}
+
+LmRun RunLm(const Residuals& f, Eigen::VectorXd u, int evaluationsPerParameter) {
+  Residuals g = f;
+  Eigen::LevenbergMarquardt<Residuals> lm(g);
+  lm.setMaxfev(evaluationsPerParameter * (static_cast<int>(u.size()) + 1));
   lm.setXtol(1e-12);
   lm.setFtol(1e-12);
-  lm.minimize(u);
+  const Eigen::LevenbergMarquardtSpace::Status st = lm.minimize(u);
+  return {std::move(u), st == Eigen::LevenbergMarquardtSpace::TooManyFunctionEvaluation};
+}
+
+std::vector<float> ToSingle(const Residuals& f, const Eigen::VectorXd& u) {
   const std::vector<double> theta = f.Theta(u);
   return std::vector<float>(theta.begin(), theta.end());
 }
+
+// Every start (the fit's optimum first, then the best grid points) gets a
+// short run; the one that ends lowest goes on to the full budget. Where the
+// least-squares minimum lies at the edge of the parameter space (a rate
+// constant creeping to zero while its pool grows), every start crawls along
+// the same valley, and running them all to the end would cost the budget
+// once per start.
+constexpr int kScoutEvaluations = 15;  // per parameter, for every start
+constexpr int kFullEvaluations = 100;  // per parameter, for the best start
 
 bool EndedNormally(const FitSession& s, int16_t m) {
   if (m == 6) return s.params[6].size() == 1 && s.params[5].size() == 5;
@@ -176,17 +210,35 @@ FitRefinement RefineFit(const FitSession& s) {
     r.params = fitted;
     r.rss = SpecifiedRss(*obj, fitted);
     r.start = "optimum";
-    auto consider = [&](const std::vector<double>& start, const char* from) {
-      const std::vector<float> p = RefineFrom(values, y, positive, start);
+    const Residuals f(values, y, positive);
+    auto consider = [&](const Eigen::VectorXd& u, const char* from) {
+      const std::vector<float> p = ToSingle(f, u);
       const float v = SpecifiedRss(*obj, p);
       if (v < r.rss) {
         r.rss = v;
         r.params = p;
         r.start = from;
       }
+      return v;
     };
-    consider(std::vector<double>(fitted.begin(), fitted.end()), "optimum");
-    for (const std::vector<double>& g : BestGridPoints(*obj, m)) consider(g, "grid");
+    std::vector<std::pair<std::vector<double>, const char*>> starts;
+    starts.emplace_back(std::vector<double>(fitted.begin(), fitted.end()), "optimum");
+    for (std::vector<double>& g : BestGridPoints(*obj, m))
+      starts.emplace_back(std::move(g), "grid");
+    std::optional<LmRun> lead;
+    const char* leadFrom = nullptr;
+    float leadRss = std::numeric_limits<float>::infinity();
+    for (const auto& [start, from] : starts) {
+      LmRun run = RunLm(f, ToU(positive, start), kScoutEvaluations);
+      const float v = consider(run.u, from);
+      if (!lead || v < leadRss) {
+        leadRss = v;
+        leadFrom = from;
+        lead = std::move(run);
+      }
+    }
+    if (lead && lead->running)
+      consider(RunLm(f, lead->u, kFullEvaluations - kScoutEvaluations).u, leadFrom);
     if (!std::isfinite(r.rss)) continue;
     r.aic = Aic(s.obsCount, r.rss, AicCharge(m));
     r.improved =

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <unordered_map>
 
 #include "kinetics/curves.h"
 #include "kinetics/fit_sequence.h"
@@ -156,6 +158,7 @@ struct Point {
 struct FieldDay {
   bool hasTemp = false;
   std::optional<double> temp;
+  int distinct = 0;  // index of the day's temperature text among the series' distinct ones
 };
 
 // The model arithmetic of the fit in double, without its rounding to single,
@@ -169,11 +172,15 @@ class Evaluator {
     tsK_ = s.standardTemp + static_cast<float>(kKelvinOffset);
     if (field_) {
       const FieldDayTable& t = s.fieldDays;
+      std::unordered_map<std::string, int> distinct;
       days_.resize(t.dayCount + 1);
       for (int d = 1; d <= t.dayCount; ++d) {
         if (d < static_cast<int>(t.temperatureText.size()) && t.temperatureText[d]) {
           days_[d].hasTemp = true;
           days_[d].temp = ParseDouble(*t.temperatureText[d]);
+          const auto [at, added] = distinct.emplace(*t.temperatureText[d], distinctCount_);
+          if (added) ++distinctCount_;
+          days_[d].distinct = at->second;
         }
       }
     } else {
@@ -312,14 +319,27 @@ class Evaluator {
     double t1 = 0, dt1 = 0, t2 = 0, dt2 = 0, a = 0;
     size_t next = 0;
     const int D = static_cast<int>(days_.size()) - 1;
+    // A year of days holds far fewer distinct temperatures than days: the
+    // factors of a temperature are worked out on its first day and reused,
+    // the same numbers in the same order of summation.
+    struct Factors {
+      bool done = false;
+      double f1 = 0, df1 = 0, f2 = 0, df2 = 0;
+    };
+    std::vector<Factors> known(static_cast<size_t>(distinctCount_));
     for (int d = 1; d <= D && next < pts.size(); ++d) {
       if (days_[d].hasTemp) {
-        double f1 = 0, df1 = 0, f2 = 0, df2 = 0;
-        if (!Factor(p[0], days_[d].temp, f1, &df1)) return false;
+        Factors& k = known[static_cast<size_t>(days_[d].distinct)];
+        if (!k.done) {
+          if (!Factor(p[0], days_[d].temp, k.f1, &k.df1)) return false;
+          if (HasSecondTime() && !Factor(SecondEnergy(p), days_[d].temp, k.f2, &k.df2))
+            return false;
+          k.done = true;
+        }
+        const double f1 = k.f1, df1 = k.df1, f2 = k.f2, df2 = k.df2;
         t1 = t1 + f1;
         dt1 = dt1 + df1;
         if (HasSecondTime()) {
-          if (!Factor(SecondEnergy(p), days_[d].temp, f2, &df2)) return false;
           t2 = t2 + f2;
           dt2 = dt2 + df2;
           a = a + (f1 + f2) / 2;
@@ -413,6 +433,7 @@ class Evaluator {
   float tsK_ = 0;
   std::array<std::optional<double>, 4> temps_;  // laboratory columns [1..3]
   std::vector<FieldDay> days_;                  // field rows [1..D]
+  int distinctCount_ = 0;                       // distinct temperature texts of the rows
   std::array<double, 5> gauss_{};
 };
 
