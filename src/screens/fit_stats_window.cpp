@@ -161,6 +161,7 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
       RefineLine(new QLabel(QStringLiteral("計算中です…"), this)),
       RefineTable(MakeTable(QStringLiteral("RefineTable"), this)),
       Command4(new QPushButton(QStringLiteral("精密化した値を保存"), this)),
+      Check1(new QCheckBox(QStringLiteral("精密化した曲線を重ねる"), this)),
       dialogs_(dialogs),
       printing_(printing),
       stats_(ComputeFitStats(session)),
@@ -190,12 +191,23 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
   // result comes back through the event loop. The thread outlives a closed
   // window safely: it holds nothing of it.
   auto result = std::make_shared<FitRefinement>();
+  auto curves = std::make_shared<std::array<std::vector<BandSeries>, 7>>();
   auto copy = std::make_shared<const FitSession>(session);
-  QThread* worker = QThread::create([result, copy] { *result = RefineFit(*copy); });
-  connect(worker, &QThread::finished, this, [this, result] {
+  QThread* worker = QThread::create([result, curves, copy] {
+    *result = RefineFit(*copy);
+    // The refined curves at the points of the fitted ones: the observations
+    // keep their places on the chart's axis of adjusted days.
+    for (int16_t m = 1; m <= 6; ++m) {
+      if (result->models[m] && result->models[m]->improved && result->models[m]->stats)
+        (*curves)[m] = ConfidenceBand(*copy, *result->models[m]->stats);
+    }
+  });
+  connect(worker, &QThread::finished, this, [this, result, curves] {
     refined_ = result;
+    refinedBands_ = curves;
     ShowRefinement();
   });
+  connect(Check1, &QCheckBox::toggled, this, &FitStatsWindow::RedrawCharts);
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
   worker->start(QThread::LowPriority);
 }
@@ -233,9 +245,19 @@ void FitStatsWindow::Command4_Click() {
   }
 }
 
+void FitStatsWindow::RedrawCharts() {
+  DrawCharts(IsValidModel(model_) && stats_.models[model_] ? &*stats_.models[model_] : nullptr);
+}
+
 void FitStatsWindow::ShowRefinement() {
   RefineTable->clear();
   Command4->setEnabled(false);
+  {
+    const bool overlay = refinedBands_ && IsValidModel(model_) &&
+                         !(*refinedBands_)[model_].empty() && stats_.models[model_];
+    Check1->setEnabled(overlay);
+    if (!overlay && Check1->isChecked()) Check1->setChecked(false);  // redraws
+  }
   if (!refined_) {
     RefineLine->setText(QStringLiteral("計算中です…"));
     RefineTable->setRowCount(0);
@@ -321,6 +343,9 @@ void FitStatsWindow::BuildLayout() {
   RefineTable->setAccessibleName(QStringLiteral("最小二乗法による確認"));
   RefineTable->verticalHeader()->hide();
   Command4->setEnabled(false);
+  Check1->setObjectName(QStringLiteral("Check1"));
+  Check1->setAccessibleName(Check1->text());
+  Check1->setEnabled(false);
   for (QPushButton* b : {Command1, Command2, Command3, Command4}) {
     b->setAccessibleName(b->text());
     b->setAutoDefault(false);
@@ -375,7 +400,11 @@ void FitStatsWindow::BuildLayout() {
   refineBox->addWidget(RefineLine);
   auto* refineRow = new QHBoxLayout;
   refineRow->addWidget(RefineTable);
-  refineRow->addWidget(Command4, 0, Qt::AlignBottom);
+  auto* refineButtons = new QVBoxLayout;
+  refineButtons->addStretch();
+  refineButtons->addWidget(Check1);
+  refineButtons->addWidget(Command4, 0, Qt::AlignLeft);
+  refineRow->addLayout(refineButtons);
   refineRow->addStretch();
   refineBox->addLayout(refineRow);
   grid->addLayout(refineBox, 5, 0, 1, 2);
@@ -680,6 +709,29 @@ void FitStatsWindow::DrawCharts(const ModelStats* st) {
     curveSeries.push_back(line);
     if (fitNamed) HideLegend(cc, line);
     fitNamed = true;
+  }
+  // The refined curve, dashed, over the fitted one at the same adjusted days.
+  if (Check1->isChecked() && refinedBands_) {
+    const std::vector<BandSeries>& fitted = bands_[st->model];
+    const std::vector<BandSeries>& refined = (*refinedBands_)[st->model];
+    bool named = false;
+    for (size_t k = 0; k < refined.size() && k < fitted.size(); ++k) {
+      const BandSeries& f = fitted[k];
+      const BandSeries& r = refined[k];
+      if (f.group != r.group || f.x.size() != r.fit.size()) continue;
+      auto* line = new QLineSeries;
+      line->setName(QStringLiteral("精密化した値"));
+      line->setPen(QPen(GroupColor(r.group).darker(140), 1.6, Qt::DashLine));
+      for (size_t i = 0; i < f.x.size(); ++i) {
+        line->append(f.x[i], r.fit[i]);
+        cy.Include(r.fit[i]);
+        dataY.Include(r.fit[i]);
+      }
+      cc->addSeries(line);
+      curveSeries.push_back(line);
+      if (named) HideLegend(cc, line);
+      named = true;
+    }
   }
   for (int g = 1; g <= stats_.groups; ++g) {
     QScatterSeries* s =

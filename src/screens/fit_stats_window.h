@@ -7,6 +7,7 @@
 // nothing of the fit is changed.
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -55,6 +56,9 @@ class FitStatsWindow : public QWidget {
   QLabel* const RefineLine;
   QTableWidget* const RefineTable;  // パラメータ | 算出値 | 精密化した値
   QPushButton* const Command4;      // "精密化した値を保存"
+  // "精密化した曲線を重ねる" draws the refined curve over the fitted one;
+  // enabled when the refinement improved the model shown.
+  QCheckBox* const Check1;
 
   // Stores a parameter set (appends it to the parameter list); false when it
   // could not be stored. Without it the button stays disabled.
@@ -86,6 +90,7 @@ class FitStatsWindow : public QWidget {
   void DrawCharts(const ModelStats* st);
   void FitToContents();
   void ShowRefinement();
+  void RedrawCharts();
 
   Dialogs& dialogs_;
   PrintState* printing_;
@@ -95,6 +100,8 @@ class FitStatsWindow : public QWidget {
   int16_t model_ = 0;
   FitSession session_;  // a copy: the results screen may refit meanwhile
   std::shared_ptr<const FitRefinement> refined_;
+  // The refined curves at the points of bands_ (same order, same count).
+  std::shared_ptr<const std::array<std::vector<BandSeries>, 7>> refinedBands_;
   StoreRecord store_;
 };
 

@@ -25,12 +25,15 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "kinetics/estimation.h"
 #include "mini_json.h"
 #include "pdf_text.h"
 #include "print/prionly_select.h"
 #include "screen_test_env.h"
 #include "screens/help_window.h"
 #include "screens/parakekka_form0_1.h"
+#include "store/data_files.h"
+#include "store/number_text.h"
 
 namespace kelvora {
 namespace {
@@ -468,6 +471,141 @@ TEST_F(FitStatsScreen, LeastSquaresCheckAndStoringTheRefinedSet) {
 
   EXPECT_EQ(RefinedSetName(QStringLiteral("試料"), 5), QStringLiteral("試料（精密"));
   EXPECT_EQ(RefinedSetName(QStringLiteral("試料"), 100), QStringLiteral("試料（精密化）"));
+}
+
+// The series of a chart with the given name, in the order they were added.
+std::vector<QLineSeries*> LinesNamed(QChartView* v, const QString& name) {
+  std::vector<QLineSeries*> out;
+  for (QAbstractSeries* s : v->chart()->series()) {
+    auto* line = qobject_cast<QLineSeries*>(s);
+    if (line && line->name() == name) out.push_back(line);
+  }
+  return out;
+}
+
+TEST_F(FitStatsScreen, RefinedCurveOverlayAndTheStoredSetEstimatesLikeAnyOther) {
+  const std::string table = BenchTable("soil-3x10.tsv");
+  ParaKekka_Form0_1* r = Fit(table, false);
+  ASSERT_NE(r, nullptr);
+  r->Command8->click();
+  FitStatsWindow* w = r->StatsWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Check1->accessibleName(), QStringLiteral("精密化した曲線を重ねる"));
+  for (int i = 0; i < 200 && !w->RefinementReady(); ++i) QTest::qWait(25);
+  ASSERT_TRUE(w->RefinementReady());
+  // Model 1: the search found the minimum, there is nothing to overlay.
+  ASSERT_FALSE(w->Refinement()->models[w->Model()]->improved);
+  EXPECT_FALSE(w->Check1->isEnabled());
+
+  ClickBox(r->Check[3]);
+  ASSERT_EQ(w->Model(), 3);
+  ASSERT_TRUE(w->Check1->isEnabled());
+  EXPECT_TRUE(LinesNamed(w->CurveChart, QStringLiteral("精密化した値")).empty());
+  ClickBox(w->Check1);
+  ASSERT_TRUE(w->Check1->isChecked());
+  const std::vector<QLineSeries*> fitted = LinesNamed(w->CurveChart, QStringLiteral("計算値"));
+  const std::vector<QLineSeries*> refined =
+      LinesNamed(w->CurveChart, QStringLiteral("精密化した値"));
+  ASSERT_EQ(fitted.size(), 3u);
+  ASSERT_EQ(refined.size(), 3u);
+  const ModelStats& at = *w->Refinement()->models[3]->stats;
+  for (size_t g = 0; g < 3; ++g) {
+    SCOPED_TRACE(g);
+    const QList<QPointF> f = fitted[g]->points(), p = refined[g]->points();
+    ASSERT_EQ(p.size(), f.size());
+    // Drawn at the fitted curve's adjusted days, where the observations sit.
+    for (qsizetype i = 0; i < p.size(); ++i) EXPECT_EQ(p[i].x(), f[i].x());
+    // The curve ends at the last observation of its temperature, where the
+    // statistics at the refined values computed the model's value.
+    const StatsPoint* last = nullptr;
+    for (const StatsPoint& sp : at.points) {
+      if (sp.group == static_cast<int>(g) + 1) last = &sp;
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_NEAR(p.back().y(), last->calc, 1e-9 * std::fabs(last->calc));
+    EXPECT_GT(std::fabs(p.back().y() - f.back().y()), 1e-4);  // not the fitted curve again
+  }
+  ClickBox(w->Check1);
+  EXPECT_TRUE(LinesNamed(w->CurveChart, QStringLiteral("精密化した値")).empty());
+  ClickBox(w->Check1);
+  ClickBox(r->Check[1]);  // a model without an improvement takes the overlay away
+  EXPECT_FALSE(w->Check1->isChecked());
+  EXPECT_FALSE(w->Check1->isEnabled());
+  EXPECT_TRUE(LinesNamed(w->CurveChart, QStringLiteral("精密化した値")).empty());
+
+  // Stored, written to ParaData.txt, read back: the same set, and it
+  // estimates exactly as kelvora-cli estimates with the refined values.
+  ClickBox(r->Check[3]);
+  ASSERT_TRUE(w->Command4->isEnabled());
+  QTest::mouseClick(w->Command4, Qt::LeftButton);
+  const ParaRecord stored = env.store.ParaTable(env.store.ParaCount());
+  ASSERT_EQ(stored.SoilName, "試料（精密化）");
+  ASSERT_TRUE(SaveDataFiles(env.store, env.DataDir()).empty());
+  hensuu reread;
+  ASSERT_TRUE(ReadDataFiles(reread, env.DataDir()).empty());
+  ASSERT_EQ(reread.ParaCount(), env.store.ParaCount());
+  const ParaRecord back = reread.ParaTable(reread.ParaCount());
+  // The file holds singles as seven-digit texts, as it does for every set.
+  EXPECT_EQ(back.SoilName, stored.SoilName);
+  EXPECT_EQ(back.ModelNo, stored.ModelNo);
+  EXPECT_FALSE(back.IsManual);
+  EXPECT_EQ(back.StdTemp, stored.StdTemp);
+  for (int j = 0; j < 7; ++j) EXPECT_EQ(SingleText(back.Param[j]), SingleText(stored.Param[j]));
+  EXPECT_EQ(SingleText(back.Aic), SingleText(stored.Aic));
+  EXPECT_EQ(SingleText(back.Rss), SingleText(stored.Rss));
+  // Saved again, the file stays as it was.
+  const std::string first = test::ReadBytes(env.DataDir() / kParaFile);
+  ASSERT_TRUE(SaveDataFiles(reread, env.DataDir()).empty());
+  EXPECT_EQ(test::ReadBytes(env.DataDir() / kParaFile), first);
+
+  const std::string seriesText = BenchTable("series-2y.tsv");
+  std::vector<std::string> temps{std::string()};
+  std::vector<std::string> dates{std::string()};
+  {
+    std::istringstream in(seriesText);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      dates.push_back(line.substr(0, tab));
+      temps.push_back(line.substr(tab + 1));
+    }
+  }
+  const int days = static_cast<int>(temps.size()) - 1;
+  ASSERT_GT(days, 300);
+  const EstimateResult mine = EstimateSeries(back, temps, days);
+  ASSERT_TRUE(mine.ok) << mine.message;
+
+  QTemporaryFile series;
+  ASSERT_TRUE(series.open());
+  series.write(seriesText.data(), static_cast<qint64>(seriesText.size()));
+  series.flush();
+  std::string params;
+  for (int j = 0; j < 7; ++j) {
+    std::ostringstream v;
+    v.precision(9);  // enough to give back every single exactly
+    v << back.Param[j];
+    params += (j ? "," : "") + v.str();
+  }
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"estimate", series.fileName().toStdString(), "--model", "3", "--params", params,
+                    "--std-temp", "25"},
+                   out, err),
+            0)
+      << err.str();
+  const testing::Json cli = testing::ParseJson(out.str());
+  const auto& rows = cli["rows"].items;
+  ASSERT_EQ(static_cast<int>(rows.size()), days);
+  for (int d = 1; d <= days; ++d) {
+    if (rows[d - 1][1].kind == testing::Json::Null) {  // a day without temperature
+      EXPECT_FALSE(mine.dayAmounts[d].has_value()) << dates[d];
+      continue;
+    }
+    ASSERT_TRUE(mine.dayAmounts[d].has_value()) << dates[d];
+    EXPECT_EQ(*mine.dayAmounts[d], rows[d - 1][1].number) << dates[d];
+  }
 }
 
 }  // namespace
