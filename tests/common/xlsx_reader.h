@@ -88,6 +88,33 @@ inline Json ReadXlsx(const std::filesystem::path& xlsx) {
   }
 }
 
+inline constexpr const char* kCsvDumpScript = R"PY(
+import csv, json, sys
+with open(sys.argv[1], encoding="utf-8-sig", newline="") as f:
+    rows = list(csv.reader(f))
+sys.stdout.buffer.write(json.dumps(rows, ensure_ascii=False).encode("utf-8"))
+)PY";
+
+// The rows of a CSV file as Python's csv module reads them (UTF-8, a
+// byte-order mark dropped), as a JSON array of arrays of texts.
+inline Json ReadCsv(const std::filesystem::path& csv) {
+  const auto script = std::filesystem::temp_directory_path() /
+                      ("kelvora-csv-dump-" + std::to_string(::getpid()) + ".py");
+  {
+    std::ofstream s(script);
+    s << kCsvDumpScript;
+  }
+  const std::string text =
+      RunCommand("python3 '" + script.string() + "' '" + csv.string() + "' 2>&1");
+  std::filesystem::remove(script);
+  try {
+    return ParseJson(text);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "Python could not read " << csv << ": " << text;
+    return Json();
+  }
+}
+
 // The value of a number cell exactly as the reader printed it.
 inline double JsonDouble(const Json& v) { return std::strtod(v.text.c_str(), nullptr); }
 
