@@ -11,7 +11,6 @@
 #include <random>
 
 #include "store/cp932.h"
-#include "store/grid_text.h"
 
 namespace kelvora {
 namespace {
@@ -192,10 +191,6 @@ TEST(TemperatureFile, SeparatorsAreDetected) {
       {"only one column\n", ','},
   };
   for (const Case& c : cases) EXPECT_EQ(DetectSeparator(c.text), c.separator) << c.text;
-
-  const Imported tabs = ImportText("日付\t地温\n2024/5/1\t10\n2024/5/2\t11\n");
-  ASSERT_TRUE(tabs.read.series);
-  EXPECT_EQ(tabs.read.series->temperatures, (std::vector<std::string>{"10", "11"}));
 }
 
 TEST(TemperatureFile, DateForms) {
@@ -278,9 +273,6 @@ TEST(TemperatureFile, GridPasteTextOfCsvAndTsv) {
   EXPECT_EQ(GridPasteText("0,20,25\n7,\"1,5\",\"a \"\"b\"\"\"\n14,\"x\r\ny\",\"p\tq\"\n"),
             "0\t20\t25\r\n7\t1,5\ta \"b\"\r\n14\tx y\tp q\r\n");
   EXPECT_EQ(GridPasteText("1;2\n3;4"), "1\t2\r\n3\t4\r\n");
-  // What the grid makes of it: the rows and cells of the file.
-  const auto cells = SplitGridText(GridPasteText("0,20\n7,\"1,5\"\n"), kSpreadsheetFormat);
-  EXPECT_EQ(cells, (std::vector<std::vector<std::string>>{{"0", "20"}, {"7", "1,5"}}));
 }
 
 TEST(TemperatureFile, EncodingsAndFilesRefused) {
