@@ -115,6 +115,8 @@ Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
 }
 
 void Baiyo_Form0_3::BuildLayout() {
+  // A CSV or TSV file dropped on the grid or chosen from the menu is pasted in.
+  Grid->EnableFileLoading();
   MenuBar->addMenu(Grid->Edit);
   HelpMenu = MakeHelpMenu();
   MenuBar->addMenu(HelpMenu);

@@ -3,19 +3,32 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "screens/dialogs.h"
+#include "store/temperature_file.h"
 
 namespace kelvora {
 
 namespace {
+
+// The one local file among dropped URLs; empty unless there is exactly one.
+QString DroppedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return QString();
+  const QUrl url = mime->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
 
 QAction* AddEditAction(QMenu* menu, const QString& text, QKeyCombination key) {
   QAction* a = menu->addAction(text);
@@ -228,6 +241,33 @@ void DataGrid::Text_Edit_MouseDown(Qt::MouseButton button) {
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (Edit_Load_File != nullptr && watched == MSFlexGrid1->viewport()) {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!DroppedFile(drag->mimeData()).isEmpty()) {
+          drag->acceptProposedAction();
+        } else {
+          drag->ignore();
+        }
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedFile(drop->mimeData());
+        if (path.isEmpty()) {
+          drop->ignore();
+          return true;
+        }
+        drop->acceptProposedAction();
+        LoadFile(path);
+        return true;
+      }
+      default:
+        break;
+    }
+  }
   if (watched == Text_Edit) {
     switch (event->type()) {
       case QEvent::KeyPress:
@@ -289,8 +329,9 @@ PasteBlock DataGrid::CountPasteBlock(const QString& text) const {
   return kelvora::CountPasteBlock(text.toStdString(), LastCopyText.toStdString());
 }
 
-void DataGrid::Edit_Paste_Click() {
-  const QString text = QGuiApplication::clipboard()->text();
+void DataGrid::Edit_Paste_Click() { PasteText(QGuiApplication::clipboard()->text()); }
+
+void DataGrid::PasteText(const QString& text) {
   const PasteBlock block = CountPasteBlock(text);
   FlexGrid* g = MSFlexGrid1;
   if (g->Col() + block.cols > g->Cols() || g->Row() + block.rows > g->Rows()) {
@@ -310,6 +351,37 @@ void DataGrid::Edit_Select_All_Click() {
   g->SetCol(0);
   g->SetRowSel(g->Rows() - 1);
   g->SetColSel(g->Cols() - 1);
+}
+
+// --- files -----------------------------------------------------------------------------
+
+void DataGrid::EnableFileLoading() {
+  if (Edit_Load_File != nullptr) return;
+  Edit->addSeparator();
+  Edit_Load_File = Edit->addAction(QStringLiteral("ファイルから読込"));
+  connect(Edit_Load_File, &QAction::triggered, this, &DataGrid::Edit_Load_File_Click);
+  MSFlexGrid1->viewport()->setAcceptDrops(true);
+  MSFlexGrid1->viewport()->installEventFilter(this);
+}
+
+void DataGrid::Edit_Load_File_Click() {
+  const QString path = dialogs_.OpenFileName(
+      this, QStringLiteral("ファイルから読込"), QString(),
+      QStringLiteral("CSV・TSVファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+  if (!path.isEmpty()) LoadFile(path);
+}
+
+void DataGrid::LoadFile(const QString& path) {
+  const TextFileRead read =
+      ReadTextFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+  if (!read.file) {
+    dialogs_.Message(this, kTitleCaution, QString::fromStdString(read.error),
+                     Dialogs::Icon::Warning);
+    return;
+  }
+  // The block goes where a paste at the grid's first cell would put it.
+  SelectCell(0, 0);
+  PasteText(QString::fromStdString(GridPasteText(read.file->text)));
 }
 
 }  // namespace kelvora

@@ -40,6 +40,8 @@ class DataGrid : public QWidget {
   QAction* const Edit_Copy;
   QAction* const Edit_Paste;
   QAction* const Edit_Select_All;
+  // "ファイルから読込": added by EnableFileLoading.
+  QAction* Edit_Load_File = nullptr;
 
   // While off, entering and leaving cells neither moves nor commits the
   // editor. Screens turn it off while their code reloads the grid.
@@ -65,6 +67,18 @@ class DataGrid : public QWidget {
   void Edit_Copy_Click();
   void Edit_Paste_Click();
   void Edit_Select_All_Click();
+
+  // Lets the user load a CSV or TSV file into the grid: "ファイルから読込" in
+  // the "編集" menu and a file dropped on the grid.
+  void EnableFileLoading();
+  void Edit_Load_File_Click();
+  // Pastes the file's table at cell (0, 0), as if its text had been pasted
+  // there from the clipboard (a comma-separated file with its commas turned
+  // into TABs). A file that cannot be read is refused with a message.
+  void LoadFile(const QString& path);
+  // The paste step at the current cell with this text (Edit_Paste_Click with
+  // the clipboard's text).
+  void PasteText(const QString& text);
 
   // Rows and columns of a text to be pasted into this grid.
   PasteBlock CountPasteBlock(const QString& text) const;

@@ -58,4 +58,13 @@ QString QtDialogs::SaveFileName(QWidget* parent, const QString& caption,
   return dialog.selectedFiles().front();
 }
 
+QString QtDialogs::OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                const QString& filter) {
+  QFileDialog dialog(parent, caption, folder, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
+}
+
 }  // namespace kelvora

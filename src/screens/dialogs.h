@@ -38,6 +38,9 @@ class Dialogs {
   // the user cancelled.
   virtual QString SaveFileName(QWidget* parent, const QString& caption,
                                const QString& suggestedPath, const QString& filter) = 0;
+  // Asks for an existing file to read. Empty when the user cancelled.
+  virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                               const QString& filter) = 0;
 };
 
 // The real message boxes, dialogs and menus.
@@ -49,6 +52,8 @@ class QtDialogs : public Dialogs {
   int Exec(QDialog& dialog) override;
   QAction* Popup(QMenu& menu, const QPoint& globalPos) override;
   QString SaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
+                       const QString& filter) override;
+  QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                        const QString& filter) override;
 };
 

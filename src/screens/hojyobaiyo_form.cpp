@@ -171,6 +171,8 @@ void HojyoBaiyo_Form::FillDateBoxes() {
 }
 
 void HojyoBaiyo_Form::BuildLayout() {
+  // A CSV or TSV file dropped on the grid or chosen from the menu is pasted in.
+  Grid->EnableFileLoading();
   MenuBar->addMenu(Grid->Edit);
   HelpMenu = MakeHelpMenu();
   MenuBar->addMenu(HelpMenu);

@@ -1,6 +1,8 @@
 #include "screens/ondo_form.h"
 
 #include <QDate>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,12 +14,15 @@
 
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
+#include "screens/temperature_file_dialog.h"
 #include "screens/twips.h"
+#include "store/cp932.h"
 #include "store/data_files.h"
 #include "store/date_text.h"
 #include "store/grid_text.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
+#include "store/temperature_file.h"
 
 namespace kelvora {
 
@@ -50,6 +55,15 @@ QComboBox* DateCombo(QWidget* parent, int from, int to, const QString& name) {
 
 QString NumberText(int v) { return Q(std::to_string(v)); }
 
+// Days of a list as runs, at most `limit` of them and a count of the rest.
+QString DayList(const std::vector<CivilDate>& days, size_t limit = 20) {
+  const std::vector<std::string> runs = DayRuns(days);
+  QStringList lines;
+  for (size_t i = 0; i < runs.size() && i < limit; ++i) lines << QStringLiteral("　") + Q(runs[i]);
+  if (runs.size() > limit) lines << QStringLiteral("　ほか%1件").arg(runs.size() - limit);
+  return lines.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
@@ -66,6 +80,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
       Combo6(DateCombo(Frame4, 1, 31, QStringLiteral("最後の日 日"))),
       Text2(new CaptionBox(QStringLiteral("③　確定"), Frame2)),
       Command9(CaptionButton(Frame2, QStringLiteral("③　確定"))),
+      Command10(new QPushButton(QStringLiteral("ファイルから読込"), this)),
       Label6(new QLabel(QStringLiteral("④ 地温データ記入"), this)),
       Grid(new DataGrid(context.dialogs, this)),
       MSFlexGrid1(Grid->MSFlexGrid1),
@@ -112,6 +127,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
   connect(Command5, &QPushButton::clicked, this, &Ondo_Form::Command5_Click);
   connect(Command8, &QPushButton::clicked, this, &Ondo_Form::Command8_Click);
   connect(Command6, &QPushButton::clicked, this, &Ondo_Form::Command6_Click);
+  connect(Command10, &QPushButton::clicked, this, &Ondo_Form::Command10_Click);
 
   // The load handler: always a new, empty series first.
   hensuu& st = Store();
@@ -151,6 +167,8 @@ void Ondo_Form::BuildLayout() {
   Text_Titen->setAccessibleName(Label1->text());
   List1->setObjectName(QStringLiteral("List1"));
   List1->setAccessibleName(Frame1->title());
+  Command10->setObjectName(QStringLiteral("Command10"));
+  Command10->setAccessibleName(Command10->text());
   MSFlexGrid1->setAccessibleName(Label6->text());
   MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
 
@@ -187,6 +205,8 @@ void Ondo_Form::BuildLayout() {
   // Left: the dates; middle: the grid; right: name, buttons and the list.
   auto* left = new QVBoxLayout;
   left->addWidget(Frame2);
+  left->addSpacing(6);
+  left->addWidget(Command10);
   left->addStretch(1);
 
   auto* middle = new QVBoxLayout;
@@ -345,6 +365,80 @@ void Ondo_Form::Command8_Click() {
 }
 
 void Ondo_Form::Command6_Click() { CloseScreen(); }
+
+void Ondo_Form::Command10_Click() {
+  const QString path = GetDialogs().OpenFileName(
+      this, QStringLiteral("地温ファイルを開く"), QString(),
+      QStringLiteral("地温ファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+  if (!path.isEmpty()) LoadTemperatureFile(path);
+}
+
+bool Ondo_Form::LoadTemperatureFile(const QString& path) {
+  Dialogs& dialogs = GetDialogs();
+  const TextFileRead read =
+      ReadTextFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+  if (!read.file) {
+    dialogs.Message(this, kTitleCaution, Q(read.error), Dialogs::Icon::Warning);
+    return false;
+  }
+  const std::string& text = read.file->text;
+  const char separator = DetectSeparator(text);
+  std::vector<DelimitedRow> rows = SplitDelimited(text, separator);
+  const TemperatureColumns guess = GuessTemperatureColumns(rows);
+  const QString fileName = QFileInfo(path).fileName();
+  TemperatureFileDialog preview(fileName, read.file->encoding, separator, rows, guess, this);
+  if (dialogs.Exec(preview) != QDialog::Accepted) return false;
+  const TemperatureRead result = ReadTemperatureSeries(rows, preview.Columns());
+  if (!result.series) {
+    dialogs.Message(this, kTitleCaution, Q(result.error), Dialogs::Icon::Warning);
+    return false;
+  }
+  const TemperatureSeries& series = *result.series;
+
+  // A new series, as "新規入力" starts one: the series on the screen is
+  // applied first.
+  if (!flow_.NewMode()) {
+    flow_.NewButton();
+    if (!flow_.NewMode()) return false;
+  }
+  {
+    RecordFlow::Reload reload(*Grid);
+    const CivilDate last =
+        DateOfDayNumber(DayNumber(series.first) + static_cast<int64_t>(series.dates.size()) - 1);
+    Combo1->setCurrentText(NumberText(series.first.year));
+    Combo2->setCurrentText(NumberText(series.first.month));
+    Combo3->setCurrentText(NumberText(series.first.day));
+    Combo4->setCurrentText(NumberText(last.year));
+    Combo5->setCurrentText(NumberText(last.month));
+    Combo6->setCurrentText(NumberText(last.day));
+    // The rows a confirmed range gives, the temperatures as a paste leaves
+    // them once applied.
+    MSFlexGrid1->SetRows(static_cast<int>(series.dates.size()) + 1);
+    MSFlexGrid1->SetCells(GridFromText(SeriesGridText(series), 0, kGridCols));
+    ShowApply(true);
+    // The file's name, in the forms the data files keep, as long as the
+    // name box takes.
+    const QString name =
+        Q(ToStoredForms(ReplaceQuotes(QFileInfo(path).completeBaseName().toStdString())));
+    Text_Titen->setText(name.left(Text_Titen->maxLength()));
+    Text_Titen->setCursorPosition(0);
+    Grid->SelectCell(1, 1);
+  }
+
+  QStringList parts;
+  if (!series.missingDays.empty()) {
+    parts << QStringLiteral("ファイルにない日があります。地温は空欄になります。\n") +
+                 DayList(series.missingDays);
+  }
+  if (!series.blankDays.empty()) {
+    parts << QStringLiteral("地温が空欄か数値でない日があります。地温は空欄になります。\n") +
+                 DayList(series.blankDays);
+  }
+  if (!parts.isEmpty()) {
+    dialogs.Message(this, kTitleCaution, parts.join(QStringLiteral("\n\n")));
+  }
+  return true;
+}
 void Ondo_Form::List1_MouseDown() { flow_.ListMouseDown(); }
 bool Ondo_Form::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
 

@@ -37,7 +37,8 @@ class Ondo_Form : public ChildScreen {
   QComboBox* const Combo5;
   QComboBox* const Combo6;
   CaptionBox* const Text2;
-  QPushButton* const Command9;  // "③　確定"
+  QPushButton* const Command9;   // "③　確定"
+  QPushButton* const Command10;  // "ファイルから読込"
   QLabel* const Label6;
   DataGrid* const Grid;  // MSFlexGrid1 + Text_Edit
   FlexGrid* const MSFlexGrid1;
@@ -67,14 +68,18 @@ class Ondo_Form : public ChildScreen {
   void CleanTable();
 
   // Buttons and events.
-  void Command9_Click();  // "③　確定"
-  void Command3_Click();  // "⑥ 適用"
-  void Command7_Click();  // "新規入力"
-  void Command4_Click();  // "キャンセル"
-  void Command1_Click();  // "ファイル保存"
-  void Command5_Click();  // "窒素無機化推定"
-  void Command8_Click();  // "データ削除"
-  void Command6_Click();  // "終了"
+  void Command9_Click();   // "③　確定"
+  void Command3_Click();   // "⑥ 適用"
+  void Command7_Click();   // "新規入力"
+  void Command4_Click();   // "キャンセル"
+  void Command1_Click();   // "ファイル保存"
+  void Command5_Click();   // "窒素無機化推定"
+  void Command8_Click();   // "データ削除"
+  void Command6_Click();   // "終了"
+  void Command10_Click();  // "ファイルから読込"
+  // Reads a daily temperature file through the preview dialog into a new
+  // series on the screen, not applied yet. False when nothing changed.
+  bool LoadTemperatureFile(const QString& path);
   void List1_MouseDown();
   bool List1_KeyDown(int key);
 

@@ -7,9 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "screen_test_env.h"
+#include "screens/temperature_file_dialog.h"
+#include "store/cp932.h"
 #include "store/data_files.h"
 #include "store/grid_text.h"
 
@@ -338,6 +345,151 @@ TEST_F(OndoTest, EstimationButtonStoresTheSeriesFirstAndSaveWritesTheFile) {
   Click(screen->Command5);  // "窒素無機化推定"
   EXPECT_EQ(env.store.TionTable(2).GridText, "年/月/日\t地温(℃)\r2004/04/01\t3\r2004/04/02\t7.25");
   EXPECT_NE(env.main->FindScreen(Screen::Suitei_Form), nullptr);
+}
+
+// A file written into a folder of the test.
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
+  const QString path = dir.filePath(name);
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  return path;
+}
+
+TEST_F(OndoTest, FileButtonFillsANewSeriesThatApplyStoresLikeAPaste) {
+  Open({});
+  QTemporaryDir dir;
+  // A logger export in code page 932 with five heading lines, a day missing
+  // (29 February) and a day without a reading.
+  const std::string text =
+      "地点,つくば\r\n深さ,10cm\r\n開始,2024/2/27\r\n\r\n日付,地温(℃)\r\n"
+      "2024/2/27,12.5\r\n2024/2/28,１３\r\n2024/3/1,1e1\r\n2024/3/2,\r\n";
+  env.dialogs.openNames.push_back(
+      WriteFile(dir, QStringLiteral("つくば圃場.csv"), EncodeCp932(text).value()));
+  int previews = 0;
+  env.dialogs.onExec = [&](QDialog& d) {
+    ++previews;
+    auto* preview = qobject_cast<TemperatureFileDialog*>(&d);
+    EXPECT_NE(preview, nullptr);
+    if (preview == nullptr) return int(QDialog::Rejected);
+    EXPECT_EQ(preview->windowTitle(), "地温ファイルの読込");
+    EXPECT_EQ(preview->SkipBox->value(), 5);
+    EXPECT_EQ(preview->DateColumn->currentText(), "1列目");
+    EXPECT_EQ(preview->TemperatureColumn->currentText(), "2列目");
+    EXPECT_TRUE(preview->OkButton->isEnabled());
+    EXPECT_TRUE(preview->Status->text().contains("2024/02/27～2024/03/02（5日）"))
+        << preview->Status->text().toStdString();
+    EXPECT_TRUE(preview->Status->text().contains("ファイルにない日: 1日"));
+    EXPECT_TRUE(preview->FileLabel->text().contains("シフトJIS"));
+    return int(QDialog::Accepted);
+  };
+  Click(screen->Command10);  // "ファイルから読込"
+  EXPECT_EQ(previews, 1);
+  ASSERT_EQ(env.dialogs.shown.size(), 2u);  // the file question, then the days without a reading
+  EXPECT_EQ(env.dialogs.shown[0].kind, "open");
+  const QString days = env.dialogs.shown[1].text;
+  EXPECT_TRUE(days.contains("ファイルにない日があります")) << days.toStdString();
+  EXPECT_TRUE(days.contains("2024/02/29"));
+  EXPECT_TRUE(days.contains("数値でない日"));
+  EXPECT_TRUE(days.contains("2024/03/02"));
+
+  // On the screen, not stored: the range in the date boxes, the name from the
+  // file, the apply button offered.
+  EXPECT_EQ(env.store.TionCount(), 0);
+  EXPECT_TRUE(screen->NewMode());
+  EXPECT_TRUE(Shown(screen->Command3));
+  EXPECT_EQ(screen->Text_Titen->text(), "つくば圃場");
+  EXPECT_EQ(
+      screen->Combo1->currentText() + screen->Combo2->currentText() + screen->Combo3->currentText(),
+      "2024227");
+  EXPECT_EQ(
+      screen->Combo4->currentText() + screen->Combo5->currentText() + screen->Combo6->currentText(),
+      "202432");
+  EXPECT_EQ(Column(0), "年/月/日|2024/02/27|2024/02/28|2024/02/29|2024/03/01|2024/03/02");
+  EXPECT_EQ(Column(1), "地温(℃)|12.5|13||10|");
+  Click(screen->Text1);  // "⑥ 適用"
+  ASSERT_EQ(env.store.TionCount(), 1);
+
+  // The same days confirmed and pasted by hand give the same record.
+  Click(screen->Text3);  // "新規入力"
+  Confirm("2024", "2", "27", "2024", "3", "2");
+  test::SetClipboard(QStringLiteral("12.5\r\n１３\r\n\r\n1e1\r\n\r\n"));
+  ClickCell(g, 1, 1);
+  Key(Qt::Key_V, Qt::ControlModifier);
+  screen->Text_Titen->setText(QStringLiteral("つくば圃場"));
+  Click(screen->Text1);
+  ASSERT_EQ(env.store.TionCount(), 2);
+  EXPECT_EQ(env.store.TionTable(1).GridText, env.store.TionTable(2).GridText);
+  EXPECT_EQ(env.store.TionTable(1).SiteName, env.store.TionTable(2).SiteName);
+}
+
+TEST_F(OndoTest, FileButtonTakesThePreviewChoiceAndRefusesBadFiles) {
+  Open({MakeSeries("札幌", {"10", "11"})});
+  QListWidget* list = screen->List1;
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(0)).center());
+  ASSERT_FALSE(screen->NewMode());
+  QTemporaryDir dir;
+
+  // Cancelling the file question or the preview changes nothing.
+  env.dialogs.openNames.push_back(QString());
+  Click(screen->Command10);
+  env.dialogs.openNames.push_back(
+      WriteFile(dir, QStringLiteral("two.txt"), "date\tmax\tmean\n2024-05-01\t20\t15.5\n"));
+  env.dialogs.onExec = [](QDialog&) { return int(QDialog::Rejected); };
+  Click(screen->Command10);
+  EXPECT_FALSE(screen->NewMode());
+  EXPECT_EQ(Column(1), "地温(℃)|10|11");
+
+  // A date out of order: the preview says where, and the screen refuses it
+  // even when the dialog is accepted.
+  const QString unordered = WriteFile(dir, QStringLiteral("unordered.csv"),
+                                      "日付,地温\n2024/5/1,1\n2024/5/3,2\n2024/5/2,3\n");
+  env.dialogs.openNames.push_back(unordered);
+  env.dialogs.onExec = [](QDialog& d) {
+    auto& preview = static_cast<TemperatureFileDialog&>(d);
+    EXPECT_FALSE(preview.OkButton->isEnabled());
+    EXPECT_TRUE(preview.Status->text().contains("4行目")) << preview.Status->text().toStdString();
+    return int(QDialog::Accepted);
+  };
+  env.dialogs.shown.clear();
+  Click(screen->Command10);
+  ASSERT_EQ(env.dialogs.shown.size(), 2u);
+  EXPECT_TRUE(env.dialogs.shown[1].text.contains("4行目の日付 2024/05/02 が前の行の日付より前"))
+      << env.dialogs.shown[1].text.toStdString();
+  EXPECT_FALSE(screen->NewMode());
+  EXPECT_EQ(Column(1), "地温(℃)|10|11");
+
+  // Bytes that are neither UTF-8 nor code page 932.
+  env.dialogs.openNames.push_back(WriteFile(dir, QStringLiteral("binary.csv"), "\xFF\xFE\xFF"));
+  env.dialogs.shown.clear();
+  Click(screen->Command10);
+  ASSERT_EQ(env.dialogs.shown.size(), 2u);
+  EXPECT_TRUE(env.dialogs.shown[1].text.contains("文字コード"));
+
+  // Another column than the guess: the shown series (with an edit) is applied
+  // first, as "新規入力" does, and the new one takes the chosen column.
+  screen->Text_Titen->setText(QStringLiteral("札幌2"));
+  env.dialogs.openNames.push_back(dir.filePath(QStringLiteral("two.txt")));
+  env.dialogs.onExec = [](QDialog& d) {
+    auto& preview = static_cast<TemperatureFileDialog&>(d);
+    EXPECT_EQ(preview.TemperatureColumn->currentIndex(), 1);  // the first number
+    preview.TemperatureColumn->setCurrentIndex(2);
+    EXPECT_TRUE(preview.Status->text().contains("（1日）"));
+    return int(QDialog::Accepted);
+  };
+  env.dialogs.shown.clear();
+  Click(screen->Command10);
+  EXPECT_EQ(env.dialogs.shown.size(), 1u);  // no day without a reading
+  EXPECT_EQ(env.store.TionTable(1).SiteName, "札幌2");
+  EXPECT_TRUE(screen->NewMode());
+  EXPECT_EQ(Column(0), "年/月/日|2024/05/01");
+  EXPECT_EQ(Column(1), "地温(℃)|15.5");
+  EXPECT_EQ(screen->Text_Titen->text(), "two");
+  // "キャンセル" drops it like any new series.
+  Click(screen->Command4);
+  EXPECT_EQ(env.store.TionCount(), 1);
+  EXPECT_EQ(screen->Text_Titen->text(), "札幌2");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace kelvora {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Shown {
-    QString kind;  // "message", "question" or "file"
+    QString kind;  // "message", "question", "file" or "open"
     QString title;
     QString text;
   };
@@ -31,6 +31,7 @@ class ScriptedDialogs : public Dialogs {
   int popups = 0;
   std::deque<QString> fileNames;  // for SaveFileName, in order; empty text = cancelled
   QStringList suggestedPaths;     // what SaveFileName was asked with
+  std::deque<QString> openNames;  // for OpenFileName, in order; empty text = cancelled
 
   void Message(QWidget*, const QString& title, const QString& text, Icon) override {
     shown.push_back({QStringLiteral("message"), title, text});
@@ -69,6 +70,18 @@ class ScriptedDialogs : public Dialogs {
     }
     QString name = fileNames.front();
     fileNames.pop_front();
+    return name;
+  }
+
+  QString OpenFileName(QWidget*, const QString& caption, const QString&,
+                       const QString& filter) override {
+    shown.push_back({QStringLiteral("open"), caption, filter});
+    if (openNames.empty()) {
+      ADD_FAILURE() << "unexpected file to open: " << caption.toStdString();
+      return {};
+    }
+    QString name = openNames.front();
+    openNames.pop_front();
     return name;
   }
 
