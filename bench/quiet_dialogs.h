@@ -21,6 +21,9 @@ class QuietDialogs : public Dialogs {
   QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
     return {};
   }
+  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
 };
 
 }  // namespace kelvora::bench

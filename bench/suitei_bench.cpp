@@ -31,6 +31,9 @@ class CountingDialogs : public Dialogs {
   QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
     return {};
   }
+  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return {};
+  }
 };
 
 TionRecord TenYears(int site) {
