@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QGraphicsView>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -25,8 +26,13 @@ void PaintParts(QPainter& painter, const std::vector<QWidget*>& parts, const QSi
   int x = 0;
   for (QWidget* w : parts) {
     // Without the window background: the parts stand on the white of the
-    // picture, as they do on a printed page.
+    // picture, as they do on a printed page; so does a chart's view around
+    // the chart.
+    auto* view = qobject_cast<QGraphicsView*>(w);
+    const QBrush viewBrush = view ? view->backgroundBrush() : QBrush();
+    if (view) view->setBackgroundBrush(Qt::white);
     w->render(&painter, QPoint(x, 0), QRegion(), QWidget::DrawChildren);
+    if (view) view->setBackgroundBrush(viewBrush);
     x += w->width();
   }
 }

@@ -156,7 +156,7 @@ void ParaKekka_Form0_1::BuildLayout() {
   auto* buttons = new QGridLayout;
   buttons->setHorizontalSpacing(8);
   buttons->setVerticalSpacing(4);
-  // Two columns under the chart; "再計算" and "キャンセル" take the places of
+  // Buttons in columns under the chart; "再計算" and "キャンセル" take the places of
   // the buttons hidden while initial values are edited.
   buttons->addWidget(Command5, 0, 0);
   buttons->addWidget(Command6, 0, 1);
@@ -170,15 +170,16 @@ void ParaKekka_Form0_1::BuildLayout() {
   Command8->setObjectName(QStringLiteral("Command8"));
   connect(Command8, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command8_Click);
   buttons->addWidget(Command8, 2, 1);
-  // The chart as a picture and the fit as a workbook, in a row of their own.
+  // The chart as a picture and the fit as a workbook, in a third column (a
+  // row more would not fit a small display).
   Command9 = new QPushButton(QStringLiteral("画像を保存"), this);
   Command9->setObjectName(QStringLiteral("Command9"));
   Command10 = new QPushButton(QStringLiteral("エクスポート"), this);
   Command10->setObjectName(QStringLiteral("Command10"));
   connect(Command9, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command9_Click);
   connect(Command10, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command10_Click);
-  buttons->addWidget(Command9, 3, 0);
-  buttons->addWidget(Command10, 3, 1);
+  buttons->addWidget(Command9, 0, 2);
+  buttons->addWidget(Command10, 1, 2);
   for (QPushButton* b : {Command5, Command6, Command4, Command3, Command2, Command1, Command7,
                          Command8, Command9, Command10}) {
     b->setAccessibleName(b->text());
