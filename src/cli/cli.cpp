@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "cli/export.h"
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
@@ -41,6 +42,8 @@ const char* kUsage =
     "      データフォルダの5つのファイルを JSON（UTF-8）で出力します。\n"
     "  report parameters|estimations DIR --out FILE.pdf [--records LIST]\n"
     "      データフォルダの記録から帳票（パラメータ計算結果、推定結果）の PDF を作ります。\n"
+    "  export parameters|estimations DIR --out FILE.xlsx|FILE.csv [--records LIST]\n"
+    "      データフォルダのパラメータや推定結果を Excel（.xlsx）か CSV に書き出します。\n"
     "\n"
     "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n"
@@ -116,6 +119,19 @@ const char* kReportHelp =
     "  --records LIST 記録の番号（例: 1-7、2,4,9、1-3,8）。番号の小さい順に印刷します。\n"
     "                 省略するとすべての記録。\n"
     "データフォルダの中身は変更しません。画面（ディスプレイ）は使いません。\n"
+    "フォルダや記録の番号に誤りがあるとき、書き出せないときは終了コード 2。\n";
+
+const char* kExportHelp =
+    "使い方: kelvora-cli export parameters DIR --out FILE.xlsx|FILE.csv [--records LIST]\n"
+    "        kelvora-cli export estimations DIR --out FILE.xlsx|FILE.csv [--records LIST]\n"
+    "\n"
+    "データフォルダ DIR の記録を表計算ソフトで開けるファイルに書き出します。\n"
+    "  parameters     パラメータ一覧（1行に1件）\n"
+    "  estimations    推定結果（.xlsx は1件1シート、.csv は全件を1つの表に）\n"
+    "  --out FILE     書き出すファイル。拡張子 .xlsx で Excel、.csv で CSV（UTF-8）\n"
+    "  --records LIST 記録の番号（例: 1-7、2,4,9、1-3,8）。番号の小さい順に書き出します。\n"
+    "                 省略するとすべての記録。\n"
+    "データフォルダの中身は変更しません。\n"
     "フォルダや記録の番号に誤りがあるとき、書き出せないときは終了コード 2。\n";
 
 struct UsageError {
@@ -696,6 +712,27 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   return WriteReport(o.positional[0] == "parameters", o.positional[1], output, records, err);
 }
 
+// ---- export ----------------------------------------------------------------
+
+int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(args, 1, {"--out", "--records"}, {});
+  if (o.help) {
+    out << kExportHelp;
+    return 0;
+  }
+  if (o.positional.size() != 2 ||
+      (o.positional[0] != "parameters" && o.positional[0] != "estimations")) {
+    throw UsageError{"書き出す記録（parameters か estimations）とデータフォルダを指定して下さい。"};
+  }
+  const std::string output = Single(o, "--out");
+  if (output.empty()) {
+    throw UsageError{"--out で書き出すファイル（.xlsx か .csv）を指定して下さい。"};
+  }
+  std::optional<std::string> records;
+  if (o.values.count("--records")) records = Single(o, "--records");
+  return WriteExport(o.positional[0] == "parameters", o.positional[1], output, records, err);
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -718,6 +755,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (cmd == "estimate") return RunEstimate(args, out, err);
     if (cmd == "dump") return RunDump(args, out, err);
     if (cmd == "report") return RunReport(args, out, err);
+    if (cmd == "export") return RunExport(args, out, err);
     err << "不明なコマンドです: " << cmd << "\n\n" << kUsage;
     return 2;
   } catch (const UsageError& e) {

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "store/data_files.h"
+#include "store/date_text.h"
 #include "store/number_text.h"
 
 namespace kelvora {
@@ -154,6 +155,11 @@ std::string DateCellText(const SheetCell& c) {
   return y + "/" + TwoDigits(c.month) + "/" + TwoDigits(c.day);
 }
 
+bool IsRealDate(const SheetCell& c) {
+  return c.year >= kFirstDateYear && c.year <= kLastDateYear && c.month >= 1 && c.month <= 12 &&
+         c.day >= 1 && c.day <= DaysInMonth(c.year, c.month);
+}
+
 std::string QuoteCsv(const std::string& s) {
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
   std::string q = "\"";
@@ -242,9 +248,15 @@ class XlsxBuilder {
             }
             break;
           case SheetCell::Kind::Date: {
+            w = 10;
+            // Excel has no date for a day that does not exist: its text then.
+            if (!IsRealDate(cell)) {
+              e = worksheet_write_string(ws, rr, cc, DateCellText(cell).c_str(),
+                                         Format(bold, 0, -1));
+              break;
+            }
             lxw_datetime dt{cell.year, cell.month, cell.day, 0, 0, 0};
             e = worksheet_write_datetime(ws, rr, cc, &dt, Format(bold, 2, -1));
-            w = 10;
             break;
           }
         }

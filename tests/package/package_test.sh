@@ -138,7 +138,7 @@ check "kelvora --help names the short options -h and -v" \
   sh -c "grep -q -- '-h, --help' '$tmp/kelvora.help' && grep -q -- '-v, --version' '$tmp/kelvora.help'"
 
 "$root/usr/bin/kelvora-cli" --help >"$tmp/kelvora-cli.help" 2>&1
-for cmd in fit fit-field estimate dump report; do
+for cmd in fit fit-field estimate dump report export; do
   check "kelvora-cli --help names the command $cmd" grep -q "^  $cmd " "$tmp/kelvora-cli.help"
   "$root/usr/bin/kelvora-cli" $cmd --help >>"$tmp/kelvora-cli.help" 2>&1
 done
@@ -155,7 +155,7 @@ if (cd "$tmp/shlibs" && dpkg-shlibdeps -O "$root/usr/bin/kelvora" "$root/usr/bin
   deps=$(sed -n 's/^shlibs:Depends=//p' "$tmp/deps")
   missing=""
   for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 \
-    libqt6printsupport6 libqt6svg6; do
+    libqt6printsupport6 libqt6svg6 libxlsxwriter4; do
     echo "$deps" | grep -q "\(^\|, \)$lib\( \|,\|$\)" || missing="$missing $lib"
   done
   if [ -z "$missing" ]; then ok "dpkg-shlibdeps: $deps"; else fail "dpkg-shlibdeps lacks$missing: $deps"; fi

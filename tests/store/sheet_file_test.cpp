@@ -104,6 +104,7 @@ TEST(SheetFile, XlsxSheetsKeepOrderGivenWidthsAndNoHeader) {
   b.rows = {{SheetCell::Number(2)}};
   Sheet c = a;
   c.name = "a/b:c";
+  c.rows = {{SheetCell::Date(2023, 2, 30)}};  // no such day
   ASSERT_EQ(WriteSheetsXlsx(out, {a, b, c}), "");
   const Json book = ReadXlsx(out);
   ASSERT_EQ(book.size(), 3u);
@@ -111,6 +112,7 @@ TEST(SheetFile, XlsxSheetsKeepOrderGivenWidthsAndNoHeader) {
   EXPECT_EQ(book[1]["name"].text, "data (2)");
   EXPECT_EQ(book[2]["name"].text, "a_b_c");
   EXPECT_EQ(JsonDouble(book[1]["rows"][0][0]["v"]), 2);
+  EXPECT_EQ(book[2]["rows"][0][0]["v"].text, "2023/02/30");
   EXPECT_EQ(book[0]["freeze"].text, "");
   EXPECT_FALSE(book[0]["rows"][0][0]["bold"].b);
   EXPECT_NEAR(book[0]["widths"]["A"].number, 33, 1);  // Excel stores a little padding
