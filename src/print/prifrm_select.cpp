@@ -9,10 +9,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "kinetics/estimation_export.h"
+#include "print/file_export.h"
 #include "print/reports.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "store/hensuu.h"
+#include "store/parameter_export.h"
 #include "store/sakujyo.h"
 
 namespace kelvora {
@@ -35,6 +38,7 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
       Command2(new QPushButton(QStringLiteral("印刷"), this)),
       Command3(new QPushButton(QStringLiteral("キャンセル"), this)),
       Command4(new QPushButton(QStringLiteral("印刷プレビュー"), this)),
+      Command5(new QPushButton(QStringLiteral("エクスポート"), this)),
       store_(store),
       dialogs_(dialogs),
       printing_(printing),
@@ -54,6 +58,10 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
   Command2->setObjectName(QStringLiteral("Command2"));
   Command3->setObjectName(QStringLiteral("Command3"));
   Command4->setObjectName(QStringLiteral("Command4"));
+  Command5->setObjectName(QStringLiteral("Command5"));
+  for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) {
+    b->setAccessibleName(b->text());
+  }
   List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   List2->setSelectionMode(QAbstractItemView::SingleSelection);
   List2->setAccessibleName(Frame2->title());
@@ -67,6 +75,7 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
   connect(Command2, &QPushButton::clicked, this, &PriFrm_Select::Command2_Click);
   connect(Command3, &QPushButton::clicked, this, &PriFrm_Select::Command3_Click);
   connect(Command4, &QPushButton::clicked, this, &PriFrm_Select::Command4_Click);
+  connect(Command5, &QPushButton::clicked, this, &PriFrm_Select::Command5_Click);
 
   auto* records = new QVBoxLayout(Frame1);
   records->addWidget(Label5);
@@ -77,6 +86,7 @@ PriFrm_Select::PriFrm_Select(hensuu& store, Dialogs& dialogs, PrintState& printi
   printers->addWidget(List2);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(Command1);
+  buttons->addWidget(Command5);
   buttons->addStretch(1);
   buttons->addWidget(Command4);
   buttons->addWidget(Command2);
@@ -233,6 +243,31 @@ void PriFrm_Select::Command4_Click() {
   });
   preview.resize(size().width() * 2, size().height() * 3 / 2);
   dialogs_.Exec(preview);
+}
+
+void PriFrm_Select::Command5_Click() {
+  if (kind_ != kPrintParameters && kind_ != kPrintEstimations) return;
+  if (!ListStillValid()) return;
+  std::vector<int> chosen;
+  for (int16_t r : SelectedRecords()) chosen.push_back(r - 1);
+  if (chosen.empty()) {
+    for (int p = 0; p < List1->count(); ++p) chosen.push_back(p);
+  }
+  if (chosen.empty()) {
+    dialogs_.Message(this, kTitleCaution, QStringLiteral("書き出すデータがありません"));
+    return;
+  }
+  const bool parameters = kind_ == kPrintParameters;
+  QString suggested = parameters ? QStringLiteral("パラメータ一覧") : QStringLiteral("無機化推定");
+  if (chosen.size() == 1) {
+    suggested = FileNameFrom(List1->item(chosen.front())->text(), suggested);
+  }
+  ExportToFile(this, dialogs_, QStringLiteral("エクスポート"), suggested + QStringLiteral(".xlsx"),
+               kXlsxFilter + QStringLiteral(";;") + kCsvFilter,
+               [this, &chosen, parameters](const std::filesystem::path& out) {
+                 return parameters ? ExportParameters(store_, chosen, out)
+                                   : ExportEstimations(store_, chosen, out);
+               });
 }
 
 }  // namespace kelvora

@@ -37,11 +37,15 @@ class PriFrm_Select : public QDialog {
   QPushButton* const Command2;  // "印刷"
   QPushButton* const Command3;  // "キャンセル"
   QPushButton* const Command4;  // "印刷プレビュー"
+  QPushButton* const Command5;  // "エクスポート"
 
   void Command1_Click();
   void Command2_Click();
   void Command3_Click();
   void Command4_Click();
+  // Writes the selected records (all of them when none is selected) to a
+  // workbook or a CSV file; the window stays open.
+  void Command5_Click();
 
   int16_t Kind() const { return kind_; }
   // Draws the selected records on `sink`: the parameter report as one

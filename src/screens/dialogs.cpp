@@ -50,10 +50,14 @@ QString QtDialogs::SaveFileName(QWidget* parent, const QString& caption,
   QFileDialog dialog(parent, caption, suggestedPath, filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  // A name typed without its ending gets the one of the filter ("*.pdf").
-  const QRegularExpression ending(QStringLiteral("\\*\\.(\\w+)"));
-  const QRegularExpressionMatch match = ending.match(filter);
-  if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+  // A name typed without its ending gets the one of the type chosen ("*.pdf").
+  auto useEnding = [&dialog](const QString& type) {
+    const QRegularExpression ending(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch match = ending.match(type);
+    if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+  };
+  useEnding(filter.section(QStringLiteral(";;"), 0, 0));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useEnding);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   return dialog.selectedFiles().front();
 }

@@ -25,6 +25,7 @@
 #include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
 #include "print/prionly_select.h"
+#include "screens/chart_picture.h"
 #include "screens/chart_setup.h"
 #include "screens/help_window.h"
 #include "screens/qtext.h"
@@ -421,6 +422,14 @@ void FitStatsWindow::BuildLayout() {
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(10, 0, 10, 0);
   buttons->addStretch();
+  // "画像を保存": the residual and curve charts side by side as one picture.
+  SavePictureButton = new QPushButton(QStringLiteral("画像を保存"), this);
+  SavePictureButton->setObjectName(QStringLiteral("SavePictureButton"));
+  SavePictureButton->setAccessibleName(SavePictureButton->text());
+  SavePictureButton->setAutoDefault(false);
+  SavePictureButton->setMinimumWidth(SavePictureButton->sizeHint().width() + 30);
+  connect(SavePictureButton, &QPushButton::clicked, this, &FitStatsWindow::SavePicture_Click);
+  buttons->addWidget(SavePictureButton);
   buttons->addWidget(Command1);
   buttons->addWidget(Command2);
   buttons->addWidget(Command3);
@@ -801,6 +810,11 @@ void FitStatsWindow::Command2_Click() {
   QWidget* content = findChild<QWidget*>(QStringLiteral("Content"));
   PrintScreenImage(
       *printing_, dialogs_, content ? content : this, windowTitle(), [] {}, [] {});
+}
+
+void FitStatsWindow::SavePicture_Click() {
+  SaveChartPicture(this, dialogs_, {ResidualChart, CurveChart},
+                   windowTitle() + QStringLiteral(" ") + Heading->text());
 }
 
 FitStatsWindow* ShowFitStats(const FitSession& session, int16_t model, Dialogs& dialogs,

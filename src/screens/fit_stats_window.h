@@ -50,6 +50,9 @@ class FitStatsWindow : public QWidget {
   QPushButton* const Command1;  // "コピー"
   QPushButton* const Command2;  // "印刷"
   QPushButton* const Command3;  // "閉じる"
+
+  // "画像を保存": the residual and curve charts side by side as one picture.
+  QPushButton* SavePictureButton = nullptr;
   // "最小二乗法による確認": the verdict, the fit's and the refined values side
   // by side, and "精密化した値を保存". Filled when the refinement, run on a
   // thread of its own after the window is shown, has finished.
@@ -80,6 +83,7 @@ class FitStatsWindow : public QWidget {
 
   void Command1_Click();
   void Command2_Click();
+  void SavePicture_Click();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "kinetics/model_kind.h"
+#include "print/file_export.h"
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/model_frame.h"
@@ -15,6 +16,7 @@
 #include "store/cp932.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
+#include "store/parameter_export.h"
 #include "store/sakujyo.h"
 
 namespace kelvora {
@@ -48,6 +50,7 @@ ParaAll_Form::ParaAll_Form(const ScreenContext& context, QWidget* parent)
       Command8(new QPushButton(QStringLiteral("データ削除"), this)),
       Command2(new QPushButton(QStringLiteral("データ印刷"), this)),
       Command5(new QPushButton(QStringLiteral("終了"), this)),
+      Command9(new QPushButton(QStringLiteral("エクスポート"), this)),
       options_{Option1, Option2, Option3, Option4, Option5, Option6} {
   setObjectName(QStringLiteral("ParaAll_Form"));
   List1->setObjectName(QStringLiteral("List1"));
@@ -72,9 +75,11 @@ ParaAll_Form::ParaAll_Form(const ScreenContext& context, QWidget* parent)
   }
   const std::pair<QPushButton*, const char*> names[] = {
       {Command3, "Command3"}, {Command4, "Command4"}, {Command6, "Command6"},
-      {Command8, "Command8"}, {Command2, "Command2"}, {Command5, "Command5"}};
+      {Command8, "Command8"}, {Command2, "Command2"}, {Command5, "Command5"},
+      {Command9, "Command9"}};
   for (const auto& [b, n] : names) {
     b->setObjectName(QString::fromLatin1(n));
+    b->setAccessibleName(b->text());
     KeepSpaceWhenHidden(b);
   }
 
@@ -98,7 +103,9 @@ ParaAll_Form::ParaAll_Form(const ScreenContext& context, QWidget* parent)
   top->addLayout(right, 1);
 
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {Command3, Command4, Command6, Command8, Command2}) buttons->addWidget(b);
+  for (QPushButton* b : {Command3, Command4, Command6, Command8, Command2, Command9}) {
+    buttons->addWidget(b);
+  }
   buttons->addStretch(1);
   buttons->addWidget(Command5);
 
@@ -114,6 +121,7 @@ ParaAll_Form::ParaAll_Form(const ScreenContext& context, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &ParaAll_Form::Command8_Click);
   connect(Command2, &QPushButton::clicked, this, &ParaAll_Form::Command2_Click);
   connect(Command5, &QPushButton::clicked, this, &ParaAll_Form::Command5_Click);
+  connect(Command9, &QPushButton::clicked, this, &ParaAll_Form::Command9_Click);
 
   // Room for the longest model (seven rows) with AIC and residual rows, so
   // that no box is squeezed when a record of another model is shown.
@@ -212,7 +220,7 @@ void ParaAll_Form::Para_Hyouji() {
 // --- modes ------------------------------------------------------------------------------------
 
 void ParaAll_Form::SetViewMode() {
-  for (QPushButton* b : {Command2, Command3, Command5, Command8}) b->show();
+  for (QPushButton* b : {Command2, Command3, Command5, Command8, Command9}) b->show();
   for (QPushButton* b : {Command4, Command6}) b->hide();
   for (int i : {kAicRow, kRssRow}) {
     Label1(i)->show();
@@ -224,7 +232,7 @@ void ParaAll_Form::SetViewMode() {
 }
 
 void ParaAll_Form::SetManualMode() {
-  for (QPushButton* b : {Command2, Command3, Command5, Command8}) b->hide();
+  for (QPushButton* b : {Command2, Command3, Command5, Command8, Command9}) b->hide();
   for (QPushButton* b : {Command4, Command6}) b->show();
   Frame1->setEnabled(true);
   for (int i : {kAicRow, kRssRow}) {
@@ -447,5 +455,20 @@ void ParaAll_Form::Command2_Click() {
 }
 
 void ParaAll_Form::Command5_Click() { CloseScreen(); }
+
+void ParaAll_Form::Command9_Click() {
+  SyncList();
+  const hensuu& st = Store();
+  if (st.ParaCount() == 0) {
+    GetDialogs().Message(this, kTitleCaution, QStringLiteral("書き出すデータがありません"));
+    return;
+  }
+  std::vector<int> all(static_cast<size_t>(st.ParaCount()));
+  for (int i = 0; i < st.ParaCount(); ++i) all[static_cast<size_t>(i)] = i;
+  ExportToFile(
+      this, GetDialogs(), QStringLiteral("エクスポート"), QStringLiteral("パラメータ一覧.xlsx"),
+      kXlsxFilter + QStringLiteral(";;") + kCsvFilter,
+      [&st, &all](const std::filesystem::path& out) { return ExportParameters(st, all, out); });
+}
 
 }  // namespace kelvora

@@ -43,6 +43,7 @@ class ParaAll_Form : public ChildScreen, public DeletionListOwner {
   QPushButton* const Command8;  // "データ削除"
   QPushButton* const Command2;  // "データ印刷"
   QPushButton* const Command5;  // "終了"
+  QPushButton* const Command9;  // "エクスポート"
 
   // Rows 1 ... 10 of the value area.
   QLabel* Label1(int i) const;
@@ -70,6 +71,9 @@ class ParaAll_Form : public ChildScreen, public DeletionListOwner {
   void Command8_Click();
   void Command2_Click();
   void Command5_Click();
+  // Writes every parameter set to a workbook or a CSV file (the print
+  // selection window writes the chosen ones).
+  void Command9_Click();
 
   // Brings the list in step with ParaTable after records were added or
   // changed elsewhere (a fit, the results screen): entry i names record i + 1.

@@ -11,9 +11,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kinetics/fit_export.h"
 #include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
+#include "print/file_export.h"
 #include "print/prionly_select.h"
+#include "screens/chart_picture.h"
 #include "screens/controls.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
@@ -153,7 +156,7 @@ void ParaKekka_Form0_1::BuildLayout() {
   auto* buttons = new QGridLayout;
   buttons->setHorizontalSpacing(8);
   buttons->setVerticalSpacing(4);
-  // Two columns under the chart; "再計算" and "キャンセル" take the places of
+  // Buttons in columns under the chart; "再計算" and "キャンセル" take the places of
   // the buttons hidden while initial values are edited.
   buttons->addWidget(Command5, 0, 0);
   buttons->addWidget(Command6, 0, 1);
@@ -165,11 +168,21 @@ void ParaKekka_Form0_1::BuildLayout() {
   // "統計情報" takes the free place beside "パラメータ計算結果一覧".
   Command8 = new QPushButton(QStringLiteral("統計情報"), this);
   Command8->setObjectName(QStringLiteral("Command8"));
-  Command8->setAccessibleName(Command8->text());
   connect(Command8, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command8_Click);
   buttons->addWidget(Command8, 2, 1);
-  for (QPushButton* b :
-       {Command5, Command6, Command4, Command3, Command2, Command1, Command7, Command8}) {
+  // The chart as a picture and the fit as a workbook, in a third column (a
+  // row more would not fit a small display).
+  Command9 = new QPushButton(QStringLiteral("画像を保存"), this);
+  Command9->setObjectName(QStringLiteral("Command9"));
+  Command10 = new QPushButton(QStringLiteral("エクスポート"), this);
+  Command10->setObjectName(QStringLiteral("Command10"));
+  connect(Command9, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command9_Click);
+  connect(Command10, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command10_Click);
+  buttons->addWidget(Command9, 0, 2);
+  buttons->addWidget(Command10, 1, 2);
+  for (QPushButton* b : {Command5, Command6, Command4, Command3, Command2, Command1, Command7,
+                         Command8, Command9, Command10}) {
+    b->setAccessibleName(b->text());
     b->setMinimumHeight(b->sizeHint().height() + 4);
     b->setAutoDefault(false);
     KeepSpaceWhenHidden(b);
@@ -306,7 +319,10 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
 }
 
 void ParaKekka_Form0_1::ShowResultButtons() {
-  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6, Command8}) b->show();
+  for (QPushButton* b :
+       {Command3, Command5, Command4, Command2, Command6, Command8, Command9, Command10}) {
+    b->show();
+  }
   Command1->hide();
   Command7->hide();
   for (int f = 1; f <= 3; ++f) {
@@ -334,7 +350,10 @@ void ParaKekka_Form0_1::Command5_Click() {
     }
   }
   if (!soil) Frame[3]->hide();  // sigma has no starting value to edit
-  for (QPushButton* b : {Command3, Command5, Command4, Command2, Command6, Command8}) b->hide();
+  for (QPushButton* b :
+       {Command3, Command5, Command4, Command2, Command6, Command8, Command9, Command10}) {
+    b->hide();
+  }
   Command1->show();
   Command7->show();
   Box(1, 1)->setFocus();
@@ -389,7 +408,10 @@ void ParaKekka_Form0_1::Command3_Click() {
   if (!Context().printing) return;
   auto prepare = [this] {
     // The picture shows the results without buttons.
-    for (QPushButton* b : {Command2, Command3, Command4, Command5, Command6, Command8}) b->hide();
+    for (QPushButton* b :
+         {Command2, Command3, Command4, Command5, Command6, Command8, Command9, Command10}) {
+      b->hide();
+    }
     Label8->hide();
   };
   auto restore = [this] {
@@ -418,6 +440,27 @@ void ParaKekka_Form0_1::Command8_Click() {
     }
     return true;
   });
+}
+
+void ParaKekka_Form0_1::Command9_Click() {
+  // The picture as the chart shows it: the model, the sample and both axis titles.
+  QString title = Q(session_.sampleName);
+  if (IsValidModel(session_.currentModel)) {
+    title +=
+        (title.isEmpty() ? QString() : QStringLiteral(" ")) + Q(ModelName(session_.currentModel));
+  }
+  SaveChartPicture(this, GetDialogs(), {Picture2, MSChart1}, title);
+}
+
+void ParaKekka_Form0_1::Command10_Click() {
+  // What the screen holds: the finished fit, whatever the boxes show while
+  // initial values are being edited.
+  const FitSession fit = session_;
+  ExportToFile(this, GetDialogs(), QStringLiteral("エクスポート"),
+               FileNameFrom(Q(fit.sampleName), QStringLiteral("パラメータ計算結果")) +
+                   QStringLiteral(".xlsx"),
+               kXlsxFilter,
+               [&fit](const std::filesystem::path& out) { return ExportFit(fit, out); });
 }
 
 void ParaKekka_Form0_1::Command2_Click() {

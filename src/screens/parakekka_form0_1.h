@@ -49,14 +49,16 @@ class ParaKekka_Form0_1 : public ChildScreen {
   QChartView* const MSChart1;
   VerticalTitle* const Picture2;
   QLabel* const Label8;
-  QPushButton* const Command5;      // "初期値の変更"
-  QPushButton* const Command1;      // "再計算"
-  QPushButton* const Command7;      // "キャンセル"
-  QPushButton* const Command6;      // "終了"
-  QPushButton* const Command4;      // "他のパラメータを算出"
-  QPushButton* const Command3;      // "印刷"
-  QPushButton* const Command2;      // "パラメータ計算結果一覧"
-  QPushButton* Command8 = nullptr;  // "統計情報", beside "パラメータ計算結果一覧"
+  QPushButton* const Command5;       // "初期値の変更"
+  QPushButton* const Command1;       // "再計算"
+  QPushButton* const Command7;       // "キャンセル"
+  QPushButton* const Command6;       // "終了"
+  QPushButton* const Command4;       // "他のパラメータを算出"
+  QPushButton* const Command3;       // "印刷"
+  QPushButton* const Command2;       // "パラメータ計算結果一覧"
+  QPushButton* Command8 = nullptr;   // "統計情報", beside "パラメータ計算結果一覧"
+  QPushButton* Command9 = nullptr;   // "画像を保存" (the chart)
+  QPushButton* Command10 = nullptr;  // "エクスポート" (the fit as a workbook)
 
   // Operations.
   void DrawFitChart();
@@ -74,6 +76,11 @@ class ParaKekka_Form0_1 : public ChildScreen {
   void Command2_Click();
   // Opens "フィット統計" for the model shown on the chart.
   void Command8_Click();
+  // Saves the chart with its axis title as a picture.
+  void Command9_Click();
+  // Writes the fit to a workbook: the observations, the values of every model
+  // and the residuals per temperature, and the parameters of every model.
+  void Command10_Click();
   FitStatsWindow* StatsWindow() const { return statsWindow_; }
 
   bool QueryClose() override;

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kinetics/estimation_export.h"
 #include "kinetics/lab_table.h"
 #include "kinetics/model_kind.h"
+#include "print/file_export.h"
 #include "screens/controls.h"
 #include "screens/data_grid.h"
 #include "screens/dialogs.h"
@@ -109,6 +111,7 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
       Command11(new QPushButton(QStringLiteral("データ削除"), Frame4)),
       Command6(new QPushButton(QStringLiteral("印刷"), Frame4)),
       Command10(new QPushButton(QStringLiteral("グラフ表示"), Frame4)),
+      Command12(new QPushButton(QStringLiteral("エクスポート"), Frame4)),
       Edit(new QMenu(QStringLiteral("編集"), this)),
       Edit_Copy(Edit->addAction(QStringLiteral("コピー"))),
       Edit_Select_All(Edit->addAction(QStringLiteral("全てを選択"))),
@@ -145,6 +148,7 @@ Suitei_Form::Suitei_Form(const ScreenContext& context, QWidget* parent)
   connect(Command10, &QPushButton::clicked, this, &Suitei_Form::Command10_Click);
   connect(Command6, &QPushButton::clicked, this, &Suitei_Form::Command6_Click);
   connect(Command11, &QPushButton::clicked, this, &Suitei_Form::Command11_Click);
+  connect(Command12, &QPushButton::clicked, this, &Suitei_Form::Command12_Click);
   connect(MSFlexGrid1, &FlexGrid::MouseDown, this, &Suitei_Form::MSFlexGrid1_MouseDown);
   connect(Edit_Copy, &QAction::triggered, this, &Suitei_Form::Edit_Copy_Click);
   connect(Edit_Select_All, &QAction::triggered, this, &Suitei_Form::Edit_Select_All_Click);
@@ -225,8 +229,8 @@ void Suitei_Form::BuildLayout() {
   Command1->setAccessibleName(Text1->text());
   Text1->setObjectName(QStringLiteral("Text1"));
   Text1->setAccessibleName(Text1->text());
-  for (QPushButton* b :
-       {Command2, Command8, Command3, Command7, Command9, Command11, Command6, Command10}) {
+  for (QPushButton* b : {Command2, Command8, Command3, Command7, Command9, Command11, Command6,
+                         Command10, Command12}) {
     b->setAccessibleName(b->text());
     b->setAutoDefault(false);
   }
@@ -292,6 +296,7 @@ void Suitei_Form::BuildLayout() {
   bottom->addWidget(Command11);
   bottom->addWidget(Command6);
   bottom->addWidget(Command10);
+  bottom->addWidget(Command12);
   auto* result = new QVBoxLayout(Frame4);
   result->addLayout(header);
   result->addLayout(paging);
@@ -663,6 +668,21 @@ void Suitei_Form::Command11_Click() {
   store.DeleteKind = 7;
   Context().navigation.RunDeletionDialog(this);
   SuiData_Paste();
+}
+
+void Suitei_Form::Command12_Click() {
+  Follow();
+  const hensuu& st = Store();
+  if (st.SuiteiCount() == 0) {
+    GetDialogs().Message(this, kTitleCaution, QStringLiteral("書き出すデータがありません"));
+    return;
+  }
+  std::vector<int> all(static_cast<size_t>(st.SuiteiCount()));
+  for (int i = 0; i < st.SuiteiCount(); ++i) all[static_cast<size_t>(i)] = i;
+  ExportToFile(
+      this, GetDialogs(), QStringLiteral("エクスポート"), QStringLiteral("無機化推定.xlsx"),
+      kXlsxFilter + QStringLiteral(";;") + kCsvFilter,
+      [&st, &all](const std::filesystem::path& out) { return ExportEstimations(st, all, out); });
 }
 
 void Suitei_Form::Command2_Click() { CloseScreen(); }

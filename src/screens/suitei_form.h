@@ -77,6 +77,7 @@ class Suitei_Form : public ChildScreen {
   QPushButton* const Command11;  // "データ削除"
   QPushButton* const Command6;   // "印刷"
   QPushButton* const Command10;  // "グラフ表示"
+  QPushButton* const Command12;  // "エクスポート"
   QMenu* const Edit;
   QAction* const Edit_Copy;
   QAction* const Edit_Select_All;
@@ -106,6 +107,9 @@ class Suitei_Form : public ChildScreen {
   void Command10_Click();
   void Command6_Click();
   void Command11_Click();
+  // Writes every stored estimation to a workbook (a sheet each) or one CSV
+  // table (the print selection window writes the chosen ones).
+  void Command12_Click();
   void MSFlexGrid1_MouseDown(Qt::MouseButton button);
   void Edit_Copy_Click();
   void Edit_Select_All_Click();

@@ -16,6 +16,7 @@
 
 #include "kinetics/model_kind.h"
 #include "print/prionly_select.h"
+#include "screens/chart_picture.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "store/hensuu.h"
@@ -56,6 +57,7 @@ Suitei_Graph::Suitei_Graph(const ScreenContext& context, const std::vector<Graph
       MSChart1(new QChartView(new QChart, this)),
       Command1(new QPushButton(QStringLiteral("印刷"), this)),
       Command2(new QPushButton(QStringLiteral("終了"), this)),
+      Command3(new QPushButton(QStringLiteral("画像を保存"), this)),
       Edit(new QMenu(QStringLiteral("編集"), this)),
       Edit_Copy(Edit->addAction(QStringLiteral("コピー"))) {
   setObjectName(QStringLiteral("Suitei_Graph"));
@@ -70,6 +72,7 @@ Suitei_Graph::Suitei_Graph(const ScreenContext& context, const std::vector<Graph
 
   connect(Command1, &QPushButton::clicked, this, &Suitei_Graph::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Suitei_Graph::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &Suitei_Graph::Command3_Click);
   connect(Edit_Copy, &QAction::triggered, this, &Suitei_Graph::Edit_Copy_Click);
   MSChart1->installEventFilter(this);
   MSChart1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -111,13 +114,14 @@ void Suitei_Graph::BuildLayout() {
   MSChart1->setAccessibleName(windowTitle());
   MSChart1->setRenderHint(QPainter::Antialiasing);
   MSChart1->setMinimumSize(560, 360);
-  for (QPushButton* b : {Command1, Command2}) {
+  for (QPushButton* b : {Command3, Command1, Command2}) {
     b->setAccessibleName(b->text());
     b->setAutoDefault(false);
     b->setMinimumWidth(b->sizeHint().width() + 30);
   }
   Command1->setObjectName(QStringLiteral("Command1"));
   Command2->setObjectName(QStringLiteral("Command2"));
+  Command3->setObjectName(QStringLiteral("Command3"));
 
   auto* chartRow = new QHBoxLayout;
   chartRow->setSpacing(0);
@@ -125,6 +129,7 @@ void Suitei_Graph::BuildLayout() {
   chartRow->addWidget(MSChart1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
+  buttons->addWidget(Command3);
   buttons->addWidget(Command1);
   buttons->addWidget(Command2);
   auto* root = new QVBoxLayout(this);
@@ -214,18 +219,23 @@ void Suitei_Graph::Command1_Click() {
   if (!Context().printing) return;
   // The picture shows the captions and the chart without buttons.
   auto prepare = [this] {
-    Command1->hide();
-    Command2->hide();
+    for (QPushButton* b : {Command1, Command2, Command3}) b->hide();
   };
   auto restore = [this] {
-    Command1->show();
-    Command2->show();
+    for (QPushButton* b : {Command1, Command2, Command3}) b->show();
   };
   PrintScreenImage(*Context().printing, GetDialogs(), this, QStringLiteral("窒素無機化推定量"),
                    prepare, restore);
 }
 
 void Suitei_Graph::Command2_Click() { CloseScreen(); }
+
+void Suitei_Graph::Command3_Click() {
+  QString title = Label1[3]->text();
+  if (!Label1[5]->text().isEmpty()) title += QStringLiteral(" ") + Label1[5]->text();
+  SaveChartPicture(this, GetDialogs(), {Label2, MSChart1},
+                   title.trimmed().isEmpty() ? windowTitle() : title.trimmed());
+}
 
 void Suitei_Graph::Edit_Copy_Click() {
   // Only the picture goes on the clipboard, no text.

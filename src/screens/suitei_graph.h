@@ -40,11 +40,14 @@ class Suitei_Graph : public ChildScreen {
   QChartView* const MSChart1;
   QPushButton* const Command1;  // "印刷"
   QPushButton* const Command2;  // "終了"
+  QPushButton* const Command3;  // "画像を保存"
   QMenu* const Edit;
   QAction* const Edit_Copy;
 
   void Command1_Click();
   void Command2_Click();
+  // Saves the chart with its axis title as a picture.
+  void Command3_Click();
   void Edit_Copy_Click();
 
   // The line pieces drawn (an empty amount ends a piece) and the labelled dates.

@@ -31,6 +31,7 @@ class ScriptedDialogs : public Dialogs {
   int popups = 0;
   std::deque<QString> fileNames;  // for SaveFileName, in order; empty text = cancelled
   QStringList suggestedPaths;     // what SaveFileName was asked with
+  QStringList fileFilters;        // and the types it offered
   std::deque<QString> openNames;  // for OpenFileName, in order; empty text = cancelled
 
   void Message(QWidget*, const QString& title, const QString& text, Icon) override {
@@ -61,9 +62,10 @@ class ScriptedDialogs : public Dialogs {
   }
 
   QString SaveFileName(QWidget*, const QString& caption, const QString& suggestedPath,
-                       const QString&) override {
+                       const QString& filter) override {
     shown.push_back({QStringLiteral("file"), caption, suggestedPath});
     suggestedPaths << suggestedPath;
+    fileFilters << filter;
     if (fileNames.empty()) {
       ADD_FAILURE() << "unexpected file name question: " << caption.toStdString();
       return {};

@@ -1,0 +1,117 @@
+#include "screens/chart_picture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QGraphicsView>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QWidget>
+#include <algorithm>
+
+#include "print/file_export.h"
+#include "screens/dialogs.h"
+#include "store/data_files.h"
+
+namespace kelvora {
+
+namespace {
+
+// Twice the screen's pixels: sharp on slides and in print.
+constexpr int kPngScale = 2;
+
+void PaintParts(QPainter& painter, const std::vector<QWidget*>& parts, const QSize& size) {
+  painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+  int x = 0;
+  for (QWidget* w : parts) {
+    // Without the window background: the parts stand on the white of the
+    // picture, as they do on a printed page; so does a chart's view around
+    // the chart.
+    auto* view = qobject_cast<QGraphicsView*>(w);
+    const QBrush viewBrush = view ? view->backgroundBrush() : QBrush();
+    if (view) view->setBackgroundBrush(Qt::white);
+    w->render(&painter, QPoint(x, 0), QRegion(), QWidget::DrawChildren);
+    if (view) view->setBackgroundBrush(viewBrush);
+    x += w->width();
+  }
+}
+
+}  // namespace
+
+std::optional<PictureFormat> PictureFormatOf(const QString& path) {
+  const QString ending = QFileInfo(path).suffix().toLower();
+  if (ending == QLatin1String("png")) return PictureFormat::Png;
+  if (ending == QLatin1String("svg")) return PictureFormat::Svg;
+  return std::nullopt;
+}
+
+QSize PictureSize(const std::vector<QWidget*>& parts) {
+  QSize size(0, 0);
+  for (QWidget* w : parts) {
+    size.rwidth() += w->width();
+    size.rheight() = std::max(size.height(), w->height());
+  }
+  return size;
+}
+
+QByteArray RenderPicture(const std::vector<QWidget*>& parts, PictureFormat format,
+                         const QString& title) {
+  const QSize size = PictureSize(parts);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (format == PictureFormat::Png) {
+    QImage image(size * kPngScale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(kPngScale);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setRenderHint(QPainter::TextAntialiasing);
+      PaintParts(painter, parts, size);
+    }
+    // Stored without the scale, so that a viewer shows its true pixels.
+    image.setDevicePixelRatio(1);
+    image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
+  } else {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(title);
+    svg.setDescription(QStringLiteral("ケルボラ１"));
+    QPainter painter(&svg);
+    PaintParts(painter, parts, size);
+  }
+  return bytes;
+}
+
+bool SaveChartPicture(QWidget* parent, Dialogs& dialogs, const std::vector<QWidget*>& parts,
+                      const QString& title) {
+  const QString suggested = FileNameFrom(title, QStringLiteral("グラフ")) + QStringLiteral(".png");
+  const QString path =
+      dialogs.SaveFileName(parent, QStringLiteral("画像を保存"),
+                           QDir(ExportFolder()).filePath(suggested), kPictureFilter);
+  if (path.isEmpty()) return false;
+  auto fail = [&](const QString& reason) {
+    dialogs.Message(parent, kTitleCaution,
+                    QStringLiteral("画像「%1」を保存できませんでした。\n%2")
+                        .arg(QDir::toNativeSeparators(path), reason),
+                    Dialogs::Icon::Warning);
+    return false;
+  };
+  const std::optional<PictureFormat> format = PictureFormatOf(path);
+  if (!format) {
+    return fail(
+        QStringLiteral("ファイル名の拡張子で画像の種類（.png または .svg）を選んで下さい。"));
+  }
+  const QByteArray bytes = RenderPicture(parts, *format, title);
+  if (bytes.isEmpty()) return fail(QStringLiteral("画像を作れませんでした。"));
+  std::string reason;
+  if (!WriteFileAtomically(FilePath(path), bytes.toStdString(), reason)) {
+    return fail(QString::fromStdString(reason));
+  }
+  return true;
+}
+
+}  // namespace kelvora

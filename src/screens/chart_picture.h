@@ -1,0 +1,43 @@
+// "画像を保存" of the charts: the chart (with the axis title beside it) as a
+// PNG at twice the screen's pixels, or as an SVG drawing, chosen by the
+// ending of the file name. The file is written like every other file of the
+// program: to a temporary file beside it, renamed over the old one.
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace kelvora {
+
+class Dialogs;
+
+enum class PictureFormat { Png, Svg };
+
+// The save dialog's types of a picture.
+inline const QString kPictureFilter = QStringLiteral("PNG 画像 (*.png);;SVG 画像 (*.svg)");
+
+// The format a file name asks for by its ending (either case); none for
+// another ending.
+std::optional<PictureFormat> PictureFormatOf(const QString& path);
+
+// The size of the picture of the widgets placed side by side, tops aligned,
+// in the screen's (logical) pixels.
+QSize PictureSize(const std::vector<QWidget*>& parts);
+
+// The picture of the widgets side by side on white: a PNG of twice
+// PictureSize() pixels, or an SVG drawing of PictureSize() with `title`.
+QByteArray RenderPicture(const std::vector<QWidget*>& parts, PictureFormat format,
+                         const QString& title);
+
+// Asks for the file (starting at `title`.png in the documents folder),
+// renders the widgets and writes the picture (an SVG carries `title`). A failure is told in a
+// message; false when nothing was written (also when the user cancelled).
+bool SaveChartPicture(QWidget* parent, Dialogs& dialogs, const std::vector<QWidget*>& parts,
+                      const QString& title);
+
+}  // namespace kelvora
