@@ -18,30 +18,11 @@ int WriteExport(bool parameters, const std::filesystem::path& dir, const std::st
     err << UnknownExportFormatMessage(output) << "\n";
     return 2;
   }
-  if (!HoldsDataFiles(dir, err)) return 2;
   hensuu store;
-  const FileMessages messages = ReadDataFiles(store, dir);
-  if (!messages.empty()) {
-    for (const std::string& m : messages) err << m << "\n";
-    return 2;
-  }
-  const int16_t count = parameters ? store.ParaCount() : store.SuiteiCount();
+  std::vector<int16_t> numbers;
+  if (!ReadChosenRecords(parameters, dir, records, store, numbers, err)) return 2;
   std::vector<int> chosen;
-  if (records) {
-    std::string error;
-    const std::optional<std::vector<int16_t>> list = ParseRecordList(*records, count, error);
-    if (!list) {
-      err << error << "\n";
-      return 2;
-    }
-    for (int16_t r : *list) chosen.push_back(r - 1);
-  } else {
-    for (int r = 0; r < count; ++r) chosen.push_back(r);
-  }
-  if (!parameters && chosen.empty()) {
-    err << "データフォルダに推定結果がありません。\n";
-    return 2;
-  }
+  for (int16_t r : numbers) chosen.push_back(r - 1);  // the exports count from 0
   const std::string message = parameters ? ExportParameters(store, chosen, output)
                                          : ExportEstimations(store, chosen, output);
   if (!message.empty()) {

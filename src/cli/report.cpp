@@ -79,23 +79,23 @@ std::optional<std::vector<int16_t>> ParseRecordList(const std::string& list, int
   return std::vector<int16_t>(chosen.begin(), chosen.end());
 }
 
-int WriteReport(bool parameters, const std::filesystem::path& dir, const std::string& output,
-                const std::optional<std::string>& records, std::ostream& err) {
-  if (!HoldsDataFiles(dir, err)) return 2;
-  hensuu store;
+bool ReadChosenRecords(bool parameters, const std::filesystem::path& dir,
+                       const std::optional<std::string>& records, hensuu& store,
+                       std::vector<int16_t>& chosen, std::ostream& err) {
+  if (!HoldsDataFiles(dir, err)) return false;
   const FileMessages messages = ReadDataFiles(store, dir);
   if (!messages.empty()) {
     for (const std::string& m : messages) err << m << "\n";
-    return 2;
+    return false;
   }
   const int16_t count = parameters ? store.ParaCount() : store.SuiteiCount();
-  std::vector<int16_t> chosen;
+  chosen.clear();
   if (records) {
     std::string error;
     std::optional<std::vector<int16_t>> list = ParseRecordList(*records, count, error);
     if (!list) {
       err << error << "\n";
-      return 2;
+      return false;
     }
     chosen = *list;
   } else {
@@ -103,8 +103,16 @@ int WriteReport(bool parameters, const std::filesystem::path& dir, const std::st
   }
   if (!parameters && chosen.empty()) {
     err << "データフォルダに推定結果がありません。\n";
-    return 2;
+    return false;
   }
+  return true;
+}
+
+int WriteReport(bool parameters, const std::filesystem::path& dir, const std::string& output,
+                const std::optional<std::string>& records, std::ostream& err) {
+  hensuu store;
+  std::vector<int16_t> chosen;
+  if (!ReadChosenRecords(parameters, dir, records, store, chosen, err)) return 2;
 
   std::unique_ptr<QGuiApplication> app = StartGui();
   PdfFileSink sink(QString::fromStdString(output));

@@ -12,19 +12,9 @@
 #include <string>
 
 #include "mini_json.h"
+#include "run_command.h"
 
 namespace kelvora::testing {
-
-inline std::string RunCommand(const std::string& cmd) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "popen failed";
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
 
 // A Python that has openpyxl (the system one when a user-installed Python
 // without it comes first on the PATH).

@@ -113,6 +113,18 @@ class FitStatsScreen : public ::testing::Test {
   testing::Json Cli(const std::string& table, bool fertilizer) {
     return testing::ParseJson(test::CliFit("fit", table, "試料", fertilizer));
   }
+  // The soil fit of `table` with "フィット統計" open once its refinement
+  // has come back; nullptr when any step failed.
+  FitStatsWindow* OpenRefined(const std::string& table, ParaKekka_Form0_1*& r) {
+    r = Fit(table, false);
+    if (!r) return nullptr;
+    r->Command8->click();
+    FitStatsWindow* w = r->StatsWindow();
+    if (!w) return nullptr;
+    for (int i = 0; i < 200 && !w->RefinementReady(); ++i) QTest::qWait(25);
+    EXPECT_TRUE(w->RefinementReady());
+    return w->RefinementReady() ? w : nullptr;
+  }
   static void ClickBox(QCheckBox* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(10, box->height() / 2));
   }
@@ -416,15 +428,11 @@ TEST_F(FitStatsScreen, TheButtonCoversNothingAtAnySizeAndTheWindowCutsNothingOff
 // model 1 does not; the refined set is stored as a new one beside the fit's.
 TEST_F(FitStatsScreen, LeastSquaresCheckAndStoringTheRefinedSet) {
   const std::string table = BenchTable("soil-3x10.tsv");
-  ParaKekka_Form0_1* r = Fit(table, false);
-  ASSERT_NE(r, nullptr);
-  r->Command8->click();
-  FitStatsWindow* w = r->StatsWindow();
+  ParaKekka_Form0_1* r = nullptr;
+  FitStatsWindow* w = OpenRefined(table, r);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->Command4->text(), QStringLiteral("精密化した値を保存"));
   EXPECT_EQ(w->Command4->accessibleName(), w->Command4->text());
-  for (int i = 0; i < 200 && !w->RefinementReady(); ++i) QTest::qWait(25);
-  ASSERT_TRUE(w->RefinementReady());
 
   EXPECT_TRUE(
       w->RefineLine->text().startsWith(QStringLiteral("探索結果は最小二乗解と一致しています")));
@@ -484,15 +492,10 @@ std::vector<QLineSeries*> LinesNamed(QChartView* v, const QString& name) {
 }
 
 TEST_F(FitStatsScreen, RefinedCurveOverlayAndTheStoredSetEstimatesLikeAnyOther) {
-  const std::string table = BenchTable("soil-3x10.tsv");
-  ParaKekka_Form0_1* r = Fit(table, false);
-  ASSERT_NE(r, nullptr);
-  r->Command8->click();
-  FitStatsWindow* w = r->StatsWindow();
+  ParaKekka_Form0_1* r = nullptr;
+  FitStatsWindow* w = OpenRefined(BenchTable("soil-3x10.tsv"), r);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->Check1->accessibleName(), QStringLiteral("精密化した曲線を重ねる"));
-  for (int i = 0; i < 200 && !w->RefinementReady(); ++i) QTest::qWait(25);
-  ASSERT_TRUE(w->RefinementReady());
   // Model 1: the search found the minimum, there is nothing to overlay.
   ASSERT_FALSE(w->Refinement()->models[w->Model()]->improved);
   EXPECT_FALSE(w->Check1->isEnabled());

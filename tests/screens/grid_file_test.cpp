@@ -24,14 +24,6 @@ using test::ClickCell;
 using test::Key;
 using test::ScreenEnv;
 
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
-  const QString path = dir.filePath(name);
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  return path;
-}
-
 // Drags the URLs over cell (row, col) and drops them there, as a file
 // manager does. True when the grid took the drop.
 bool Drop(FlexGrid* g, const QList<QUrl>& urls, int row = 3, int col = 2) {
@@ -72,7 +64,7 @@ TEST_F(GridFile, ADroppedFileOnTheIncubationGridEqualsAPasteOfItsText) {
   FlexGrid* g = screen->MSFlexGrid1;
   QTemporaryDir dir;
   const std::string tsv = "日数\t20\t25\t30\r\n7\t1.5\t2.5\t3.5\r\n14\t2\t\t4\r\n";
-  const QString tsvPath = WriteFile(dir, QStringLiteral("incubation.tsv"), tsv);
+  const QString tsvPath = test::WriteFile(dir, QStringLiteral("incubation.tsv"), tsv);
   const GridTable before = g->Cells();
 
   // The paste of the text at the first cell ...
@@ -95,7 +87,7 @@ TEST_F(GridFile, ADroppedFileOnTheIncubationGridEqualsAPasteOfItsText) {
   // table with TABs.
   const std::string csv = "日数,\"20\",25,30\r\n7,\"1,5\",\"2.5\",3.5\r\n14,2,,4\r\n";
   const QString csvPath =
-      WriteFile(dir, QStringLiteral("incubation.csv"), EncodeCp932(csv).value());
+      test::WriteFile(dir, QStringLiteral("incubation.csv"), EncodeCp932(csv).value());
   g->SetCells(before);
   ClickCell(g, 0, 0);
   test::SetClipboard(QStringLiteral("日数\t20\t25\t30\r\n7\t1,5\t2.5\t3.5\r\n14\t2\t\t4\r\n"));
@@ -127,7 +119,7 @@ TEST_F(GridFile, TheFieldGridLoadsAFileFromItsMenuWithThePasteChecks) {
   QTemporaryDir dir;
   const std::string table =
       "年/月/日\t地温(℃)\t無機化量\n2004/05/01\t18.5\t\n2004/05/02\t19\t0.8\n";
-  const QString path = WriteFile(dir, QStringLiteral("field.txt"), "\xEF\xBB\xBF" + table);
+  const QString path = test::WriteFile(dir, QStringLiteral("field.txt"), "\xEF\xBB\xBF" + table);
   const GridTable before = g->Cells();
 
   // Select-all puts the current cell on the header corner; a paste there.
@@ -148,7 +140,7 @@ TEST_F(GridFile, TheFieldGridLoadsAFileFromItsMenuWithThePasteChecks) {
   // More rows than the grid has: the paste's message, the grid unchanged.
   std::string longTable;
   for (int i = 0; i < 101; ++i) longTable += std::to_string(i) + "\t1\n";
-  env.dialogs.openNames.push_back(WriteFile(dir, QStringLiteral("long.tsv"), longTable));
+  env.dialogs.openNames.push_back(test::WriteFile(dir, QStringLiteral("long.tsv"), longTable));
   env.dialogs.shown.clear();
   const std::string unchanged = g->Cells().ToGridText();
   grid->Edit_Load_File->trigger();

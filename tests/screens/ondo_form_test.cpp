@@ -347,15 +347,6 @@ TEST_F(OndoTest, EstimationButtonStoresTheSeriesFirstAndSaveWritesTheFile) {
   EXPECT_NE(env.main->FindScreen(Screen::Suitei_Form), nullptr);
 }
 
-// A file written into a folder of the test.
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
-  const QString path = dir.filePath(name);
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  return path;
-}
-
 TEST_F(OndoTest, FileButtonFillsANewSeriesThatApplyStoresLikeAPaste) {
   Open({});
   QTemporaryDir dir;
@@ -365,7 +356,7 @@ TEST_F(OndoTest, FileButtonFillsANewSeriesThatApplyStoresLikeAPaste) {
       "地点,つくば\r\n深さ,10cm\r\n開始,2024/2/27\r\n\r\n日付,地温(℃)\r\n"
       "2024/2/27,12.5\r\n2024/2/28,１３\r\n2024/3/1,1e1\r\n2024/3/2,\r\n";
   env.dialogs.openNames.push_back(
-      WriteFile(dir, QStringLiteral("つくば圃場.csv"), EncodeCp932(text).value()));
+      test::WriteFile(dir, QStringLiteral("つくば圃場.csv"), EncodeCp932(text).value()));
   int previews = 0;
   env.dialogs.onExec = [&](QDialog& d) {
     ++previews;
@@ -435,7 +426,7 @@ TEST_F(OndoTest, FileButtonTakesThePreviewChoiceAndRefusesBadFiles) {
   env.dialogs.openNames.push_back(QString());
   Click(screen->Command10);
   env.dialogs.openNames.push_back(
-      WriteFile(dir, QStringLiteral("two.txt"), "date\tmax\tmean\n2024-05-01\t20\t15.5\n"));
+      test::WriteFile(dir, QStringLiteral("two.txt"), "date\tmax\tmean\n2024-05-01\t20\t15.5\n"));
   env.dialogs.onExec = [](QDialog&) { return int(QDialog::Rejected); };
   Click(screen->Command10);
   EXPECT_FALSE(screen->NewMode());
@@ -443,8 +434,8 @@ TEST_F(OndoTest, FileButtonTakesThePreviewChoiceAndRefusesBadFiles) {
 
   // A date out of order: the preview says where, and the screen refuses it
   // even when the dialog is accepted.
-  const QString unordered = WriteFile(dir, QStringLiteral("unordered.csv"),
-                                      "日付,地温\n2024/5/1,1\n2024/5/3,2\n2024/5/2,3\n");
+  const QString unordered = test::WriteFile(dir, QStringLiteral("unordered.csv"),
+                                            "日付,地温\n2024/5/1,1\n2024/5/3,2\n2024/5/2,3\n");
   env.dialogs.openNames.push_back(unordered);
   env.dialogs.onExec = [](QDialog& d) {
     auto& preview = static_cast<TemperatureFileDialog&>(d);
@@ -461,7 +452,8 @@ TEST_F(OndoTest, FileButtonTakesThePreviewChoiceAndRefusesBadFiles) {
   EXPECT_EQ(Column(1), "地温(℃)|10|11");
 
   // Bytes that are neither UTF-8 nor code page 932.
-  env.dialogs.openNames.push_back(WriteFile(dir, QStringLiteral("binary.csv"), "\xFF\xFE\xFF"));
+  env.dialogs.openNames.push_back(
+      test::WriteFile(dir, QStringLiteral("binary.csv"), "\xFF\xFE\xFF"));
   env.dialogs.shown.clear();
   Click(screen->Command10);
   ASSERT_EQ(env.dialogs.shown.size(), 2u);

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -31,6 +32,15 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// A file written into a folder of the test; its path.
+inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::string& bytes) {
+  const QString path = dir.filePath(name);
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  return path;
 }
 
 inline std::string Fixture(const char* name) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "run_command.h"
 #include "store/cp932.h"
 #include "store/record_line.h"
 #include "test_dir.h"
@@ -270,15 +271,7 @@ TEST(DataFiles, TableHoldsAtMost32767Records) {
 
 // Another code page 932 reader: Python's cp932 codec.
 std::string RunPython(const std::string& script) {
-  std::string cmd = "python3 -c '" + script + "' 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "popen failed";
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
+  return kelvora::testing::RunCommand("python3 -c '" + script + "' 2>&1");
 }
 
 TEST(DataFiles, FilesAgreeWithAnotherCp932Reader) {
