@@ -45,12 +45,15 @@ FolderLock::Result FolderLock::Take(const std::filesystem::path& dataDir, std::s
   // and our flock, the file we locked is no longer the one in the folder, so
   // try again on the new one.
   for (int attempt = 0; attempt < 10; ++attempt) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // Never blocks (a FIFO in its place would wait for a writer) and never
+    // follows a link.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
       const int e = errno;
       // A lock file this user may not write (another user's in a shared
       // folder): a program holding it is still told apart from none.
-      int ro = e == EACCES ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW) : -1;
+      int ro =
+          e == EACCES ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK) : -1;
       if (ro >= 0 && ::flock(ro, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         detail = ReadSmall(ro);
         ::close(ro);
@@ -58,6 +61,15 @@ FolderLock::Result FolderLock::Take(const std::filesystem::path& dataDir, std::s
       }
       if (ro >= 0) ::close(ro);
       detail = SystemReason(e);
+      return Result::Failed;
+    }
+    // Something else in the lock file's place (a FIFO, a device) is left as
+    // it is: taking it would remove it when the program ends.
+    struct stat kind {};
+    if (::fstat(fd, &kind) != 0 || !S_ISREG(kind.st_mode)) {
+      detail = "ロックファイル「" + std::string(kLockFile) + "」の場所に" +
+               FileKindName(kind.st_mode) + "があります";
+      ::close(fd);
       return Result::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

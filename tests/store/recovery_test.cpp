@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "store/cp932.h"
+#include "store/data_files.h"
 #include "store/folder_lock.h"
 #include "test_dir.h"
 
@@ -331,6 +333,21 @@ TEST(FolderLockTest, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
   TempDir other;
   FolderLock third;
   EXPECT_EQ(third.Take(other.path(), detail), FolderLock::Result::Taken);
+}
+
+TEST(FolderLockTest, AFifoInTheLockFilesPlaceIsRefusedAndKept) {
+  TempDir dir;
+  const fs::path fifo = dir.path() / kLockFile;
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  {
+    FolderLock lock;
+    std::string detail;
+    // Neither blocks on the FIFO nor takes it.
+    EXPECT_EQ(lock.Take(dir.path(), detail), FolderLock::Result::Failed);
+    EXPECT_FALSE(lock.Held());
+    EXPECT_NE(detail.find(FileKindName(S_IFIFO)), std::string::npos) << detail;
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));  // still there after the lock object is gone
 }
 
 TEST(FolderLockTest, ALockLeftByAKilledProcessIsTakenOver) {
