@@ -136,10 +136,14 @@ class Table {
   uint64_t KeyOf(int16_t i) const { return keys_.at(CheckIndex(i)); }
   // The index of the record with `key`; 0 when no record of the table has it
   // (it was removed, or never was in this table). Key 0 names no record.
+  // Keys only ever grow as records are appended, and removals keep the
+  // order, so the keys of a table are ascending: a binary search finds one
+  // (a list of all 32 767 sets looks up every entry).
   int16_t IndexOf(uint64_t key) const {
     if (key == 0) return 0;
-    const auto it = std::find(keys_.begin(), keys_.end(), key);
-    return it == keys_.end() ? int16_t{0} : static_cast<int16_t>(it - keys_.begin() + 1);
+    const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    return it == keys_.end() || *it != key ? int16_t{0}
+                                           : static_cast<int16_t>(it - keys_.begin() + 1);
   }
 
  private:

@@ -69,5 +69,27 @@ TEST(RecordKeys, FollowTheRecordNotThePosition) {
   EXPECT_EQ(store.TionTable.IndexOf(k2), 0);
 }
 
+// Every record of a large table is found by its key after removals spread
+// over it and appends after them; removed keys and keys of other tables are not.
+TEST(RecordKeys, FoundInALargeTableAfterRemovalsAndAppends) {
+  Table<TionRecord> table, other;
+  for (int i = 1; i <= 3000; ++i) {
+    table.Append(TionRecord{std::to_string(i), std::string()});
+    if (i % 100 == 0) other.Append(TionRecord{"other", std::string()});  // keys interleave
+  }
+  std::vector<uint64_t> removed;
+  for (int i = table.Count(); i >= 1; i -= 3) {
+    removed.push_back(table.KeyOf(static_cast<int16_t>(i)));
+    table.Remove(i);
+  }
+  for (int i = 0; i < 10; ++i) table.Append(TionRecord{"new", std::string()});
+  for (int i = 1; i <= table.Count(); ++i)
+    ASSERT_EQ(table.IndexOf(table.KeyOf(static_cast<int16_t>(i))), i);
+  for (uint64_t k : removed) ASSERT_EQ(table.IndexOf(k), 0);
+  for (int i = 1; i <= other.Count(); ++i)
+    EXPECT_EQ(table.IndexOf(other.KeyOf(static_cast<int16_t>(i))), 0);
+  EXPECT_EQ(table.IndexOf(table.KeyOf(table.Count()) + 1000), 0);
+}
+
 }  // namespace
 }  // namespace kelvora
