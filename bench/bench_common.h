@@ -1,5 +1,5 @@
-// What the benchmarks share: a quiet fit host, reading a reference table and
-// wall-clock seconds.
+// What the benchmarks share: a quiet fit host, reading a reference table, the
+// fit request of a table and wall-clock seconds.
 #pragma once
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "kinetics/fit_driver.h"
 #include "kinetics/fit_host.h"
 
 namespace kelvora::bench {
@@ -23,6 +24,26 @@ inline std::string ReadFile(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// A reference table by file name, where the build put the copies.
+#ifdef KELVORA_BENCH_DIR
+inline std::string ReferenceTable(const std::string& name) {
+  return ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + name);
+}
+#endif
+
+// The fit of a table as the screens ask for it: a laboratory table in the
+// 100-row grid of the incubation screen, a field table in its three columns;
+// standard temperature 25.
+inline FitRequest TableRequest(const std::string& table, bool fertilizer, bool field) {
+  FitRequest req;
+  req.source = field ? FitSource::Field : FitSource::Laboratory;
+  req.table =
+      GridFromRows(SplitGridText(table, kSpreadsheetFormat), field ? 2 : 100, field ? 3 : 4);
+  req.standardTemp = "25";
+  req.isFertilizer = fertilizer;
+  return req;
 }
 
 inline double Seconds(std::chrono::steady_clock::duration d) {

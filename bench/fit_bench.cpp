@@ -30,26 +30,17 @@
 namespace kelvora {
 namespace {
 
-GridTable Grid(const std::string& text, int minRows, int cols) {
-  return GridFromRows(SplitGridText(text, kSpreadsheetFormat), minRows, cols);
-}
-
 using bench::BusyNeighbour;
 using bench::QuietHost;
-using bench::ReadFile;
 
 enum class Machine { Idle, BusyNeighbour, OneProcessor };
 
 void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, bool field,
             Machine machine = Machine::Idle) {
-  GridTable grid = field ? Grid(table, 2, 3) : Grid(table, 100, 4);
+  const FitRequest request = bench::TableRequest(table, fertilizer, field);
   EvalCounts counts;
   auto fit = [&] {
-    FitRequest req;
-    req.source = field ? FitSource::Field : FitSource::Laboratory;
-    req.table = grid;
-    req.standardTemp = "25";
-    req.isFertilizer = fertilizer;
+    FitRequest req = request;  // the fit may change its request
     FitSession s;
     QuietHost host;
     FitRun run = StartFit(s, req, &host);
@@ -84,26 +75,22 @@ void RunFit(benchmark::State& state, const std::string& table, bool fertilizer, 
 }
 
 void BM_SoilFit3x10(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false);
+  RunFit(state, bench::ReferenceTable("soil-3x10.tsv"), false, false);
 }
 void BM_FertilizerFit3x11(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false);
+  RunFit(state, bench::ReferenceTable("fertilizer-3x11.tsv"), true, false);
 }
 void BM_SoilFit3x10BusyNeighbour(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false,
-         Machine::BusyNeighbour);
+  RunFit(state, bench::ReferenceTable("soil-3x10.tsv"), false, false, Machine::BusyNeighbour);
 }
 void BM_FertilizerFit3x11BusyNeighbour(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false,
-         Machine::BusyNeighbour);
+  RunFit(state, bench::ReferenceTable("fertilizer-3x11.tsv"), true, false, Machine::BusyNeighbour);
 }
 void BM_SoilFit3x10OneProcessor(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/soil-3x10.tsv"), false, false,
-         Machine::OneProcessor);
+  RunFit(state, bench::ReferenceTable("soil-3x10.tsv"), false, false, Machine::OneProcessor);
 }
 void BM_FertilizerFit3x11OneProcessor(benchmark::State& state) {
-  RunFit(state, ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv"), true, false,
-         Machine::OneProcessor);
+  RunFit(state, bench::ReferenceTable("fertilizer-3x11.tsv"), true, false, Machine::OneProcessor);
 }
 void BM_FieldFitSoilOneYear(benchmark::State& state) {
   RunFit(state, testing::BurialTable(false), false, true);

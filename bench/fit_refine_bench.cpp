@@ -16,12 +16,7 @@ namespace kelvora {
 namespace {
 
 void RunRefine(benchmark::State& state, const std::string& table, bool fertilizer, bool field) {
-  FitRequest req;
-  req.source = field ? FitSource::Field : FitSource::Laboratory;
-  req.table =
-      GridFromRows(SplitGridText(table, kSpreadsheetFormat), field ? 2 : 100, field ? 3 : 4);
-  req.standardTemp = "25";
-  req.isFertilizer = fertilizer;
+  FitRequest req = bench::TableRequest(table, fertilizer, field);
   FitSession s;
   bench::QuietHost host;
   const auto start = std::chrono::steady_clock::now();
@@ -36,15 +31,11 @@ void RunRefine(benchmark::State& state, const std::string& table, bool fertilize
   }
 }
 
-std::string Bench(const char* name) {
-  return bench::ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + name);
-}
-
 void BM_RefineSoilFit3x10(benchmark::State& state) {
-  RunRefine(state, Bench("soil-3x10.tsv"), false, false);
+  RunRefine(state, bench::ReferenceTable("soil-3x10.tsv"), false, false);
 }
 void BM_RefineFertilizerFit3x11(benchmark::State& state) {
-  RunRefine(state, Bench("fertilizer-3x11.tsv"), true, false);
+  RunRefine(state, bench::ReferenceTable("fertilizer-3x11.tsv"), true, false);
 }
 void BM_RefineFieldSoilOneYear(benchmark::State& state) {
   RunRefine(state, testing::BurialTable(false), false, true);

@@ -11,9 +11,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
+#include "bench_common.h"
 #include "burial_table.h"
 #include "kinetics/fit_driver.h"
 #include "kinetics/fit_stats.h"
@@ -21,28 +20,10 @@
 namespace kelvora {
 namespace {
 
-class SilentHost : public FitHost {
- public:
-  void ShowProgress(const std::string&, const std::string&, const std::string&) override {}
-  FailedFitAnswer ModelFailed(FitSession&, int16_t) override { return FailedFitAnswer::Cancel; }
-};
-
-std::string BenchTable(const char* name) {
-  std::ifstream in(std::string(KELVORA_BENCH_DIR) + "/" + name);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 void RunStats(benchmark::State& state, const std::string& table, bool fertilizer, bool field) {
-  FitRequest req;
-  req.source = field ? FitSource::Field : FitSource::Laboratory;
-  req.table =
-      GridFromRows(SplitGridText(table, kSpreadsheetFormat), field ? 2 : 100, field ? 3 : 4);
-  req.standardTemp = "25";
-  req.isFertilizer = fertilizer;
+  FitRequest req = bench::TableRequest(table, fertilizer, field);
   FitSession s;
-  SilentHost host;
+  bench::QuietHost host;
   const auto start = std::chrono::steady_clock::now();
   if (StartFit(s, req, &host).outcome != FitOutcome::Completed) {
     state.SkipWithError("fit did not complete");
@@ -64,10 +45,10 @@ void RunStats(benchmark::State& state, const std::string& table, bool fertilizer
 }
 
 void BM_StatsSoilFit3x10(benchmark::State& state) {
-  RunStats(state, BenchTable("soil-3x10.tsv"), false, false);
+  RunStats(state, bench::ReferenceTable("soil-3x10.tsv"), false, false);
 }
 void BM_StatsFertilizerFit3x11(benchmark::State& state) {
-  RunStats(state, BenchTable("fertilizer-3x11.tsv"), true, false);
+  RunStats(state, bench::ReferenceTable("fertilizer-3x11.tsv"), true, false);
 }
 void BM_StatsFieldSoilOneYear(benchmark::State& state) {
   RunStats(state, testing::BurialTable(false), false, true);
