@@ -20,33 +20,12 @@
 namespace kelvora {
 namespace {
 
-struct Reference {
-  const char* base;
-  bool field;
-  bool fertilizer;
-};
-
-const Reference kReferences[] = {{"soil-3x10", false, false},
-                                 {"fertilizer-3x11", false, true},
-                                 {"field-soil-1y", true, false},
-                                 {"field-fertilizer-1y", true, true}};
-
-// Each reference table is fitted once for all the tests here.
-const FitSession& Fitted(const Reference& ref) {
-  static std::map<std::string, FitSession> fitted;
-  auto it = fitted.find(ref.base);
-  if (it != fitted.end()) return it->second;
-  const std::string table =
-      testing::ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + ref.base + ".tsv");
-  EXPECT_FALSE(table.empty());
-  FitSession s;
-  EXPECT_EQ(testing::FitReferenceTable(table, ref.field, ref.fertilizer, s).outcome,
-            FitOutcome::Completed);
-  return fitted.emplace(ref.base, s).first->second;
-}
+using testing::FittedReference;
+using testing::kReferenceFits;
+using testing::ReferenceFit;
 
 TEST(FitRefine, SoilModel3StopsShortModel1DoesNot) {
-  const FitSession& s = Fitted(kReferences[0]);
+  const FitSession& s = FittedReference(kReferenceFits[0]);
   const FitRefinement r = RefineFit(s);
   ASSERT_TRUE(r.models[3].has_value());
   EXPECT_NEAR(r.models[3]->fitRss, 1.4071, 1e-4);
@@ -62,9 +41,9 @@ TEST(FitRefine, SoilModel3StopsShortModel1DoesNot) {
 // fit's AIC of that sum; the physical signs hold; the model choice is
 // reported consistently with the AIC values.
 TEST(FitRefine, NeverWorseAndReportsTheFitsObjective) {
-  for (const Reference& ref : kReferences) {
+  for (const ReferenceFit& ref : kReferenceFits) {
     SCOPED_TRACE(ref.base);
-    const FitSession& s = Fitted(ref);
+    const FitSession& s = FittedReference(ref);
     const FitRefinement r = RefineFit(s);
     for (int16_t m : MaterialModels(s.material)) {
       SCOPED_TRACE("model " + std::to_string(m));
@@ -113,15 +92,10 @@ TEST(FitRefine, NeverWorseAndReportsTheFitsObjective) {
 }
 
 TEST(FitRefine, TheFitStaysBitIdentical) {
-  const FitSession& s = Fitted(kReferences[0]);
+  const FitSession& s = FittedReference(kReferenceFits[0]);
   const FitSession before = s;
   (void)RefineFit(s);
-  EXPECT_EQ(s.params, before.params);
-  EXPECT_EQ(s.rss, before.rss);
-  EXPECT_EQ(s.aic, before.aic);
-  EXPECT_EQ(s.paramVec, before.paramVec);
-  EXPECT_EQ(s.sqResidual, before.sqResidual);
-  EXPECT_EQ(s.bestModel, before.bestModel);
+  testing::ExpectFitUnchanged(s, before);
 }
 
 }  // namespace

@@ -113,32 +113,10 @@ TEST(FitStats, ZeroColumnsAndTooFewObservations) {
 
 // ---- The reference fits ------------------------------------------------------------
 
-struct Reference {
-  const char* base;
-  bool field;
-  bool fertilizer;
-};
+using Reference = testing::ReferenceFit;
 
-void FitReference(const Reference& ref, FitSession& s) {
-  const std::string table = BenchFile(std::string(ref.base) + ".tsv");
-  ASSERT_FALSE(table.empty());
-  ASSERT_EQ(testing::FitReferenceTable(table, ref.field, ref.fertilizer, s).outcome,
-            FitOutcome::Completed);
-}
-
-// Each reference table is fitted once for all the tests here (the
-// fertilizer's σ search takes seconds).
-void RunReferenceFit(const Reference& ref, FitSession& s) {
-  static std::map<std::string, FitSession> fitted;
-  auto it = fitted.find(ref.base);
-  if (it == fitted.end()) {
-    FitSession fresh;
-    FitReference(ref, fresh);
-    if (::testing::Test::HasFatalFailure()) return;
-    it = fitted.emplace(ref.base, fresh).first;
-  }
-  s = it->second;
-}
+// A copy of the reference fit, made once for all the tests of the binary.
+void RunReferenceFit(const Reference& ref, FitSession& s) { s = testing::FittedReference(ref); }
 
 // Relative agreement, with an absolute floor for values near zero.
 void ExpectClose(const char* what, double actual, double expected, double rel, double floor = 0) {
@@ -238,9 +216,7 @@ TEST(FitStats, FieldFertilizerReferenceFit) {
 // The analytic Jacobian of models 1-5 (and model 6's central difference)
 // against a central difference of relative step 1e-6, laboratory and field.
 TEST(FitStats, JacobianAgreesWithCentralDifferences) {
-  for (const Reference& ref :
-       {Reference{"soil-3x10", false, false}, Reference{"fertilizer-3x11", false, true},
-        Reference{"field-soil-1y", true, false}, Reference{"field-fertilizer-1y", true, true}}) {
+  for (const Reference& ref : testing::kReferenceFits) {
     SCOPED_TRACE(ref.base);
     FitSession s;
     RunReferenceFit(ref, s);
@@ -282,22 +258,7 @@ TEST(FitStats, TheFitStaysBitIdentical) {
       ASSERT_TRUE(stats.models[m].has_value());
       (void)ConfidenceBand(s, *stats.models[m]);
     }
-    EXPECT_EQ(s.params, before.params);
-    EXPECT_EQ(s.initialParams, before.initialParams);
-    EXPECT_EQ(s.rss, before.rss);
-    EXPECT_EQ(s.aic, before.aic);
-    EXPECT_EQ(s.sweeps, before.sweeps);
-    EXPECT_EQ(s.currentModel, before.currentModel);
-    EXPECT_EQ(s.paramVec, before.paramVec);
-    EXPECT_EQ(s.sqResidual, before.sqResidual);
-    EXPECT_EQ(s.trialRss, before.trialRss);
-    ASSERT_EQ(s.chartTable.size(), before.chartTable.size());
-    for (size_t i = 0; i < s.chartTable.size(); ++i) {
-      EXPECT_EQ(s.chartTable[i].calc.has_value(), before.chartTable[i].calc.has_value());
-      if (s.chartTable[i].calc) {
-        EXPECT_EQ(s.chartTable[i].calc->value, before.chartTable[i].calc->value);
-      }
-    }
+    testing::ExpectFitUnchanged(s, before);
   }
 }
 
@@ -306,9 +267,7 @@ TEST(FitStats, TheFitStaysBitIdentical) {
 // double sum to the last bit; the others round their adjusted times to single
 // in the fit and differ by that rounding only.
 TEST(FitStats, ResidualsUseTheFitsArithmetic) {
-  for (const Reference& ref :
-       {Reference{"soil-3x10", false, false}, Reference{"fertilizer-3x11", false, true},
-        Reference{"field-soil-1y", true, false}, Reference{"field-fertilizer-1y", true, true}}) {
+  for (const Reference& ref : testing::kReferenceFits) {
     SCOPED_TRACE(ref.base);
     FitSession s;
     RunReferenceFit(ref, s);

@@ -1,8 +1,12 @@
-// Shared pieces of the fit tests: tables from text, a host that records.
+// Shared pieces of the fit tests: tables from text, a host that records, the
+// reference fits.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -64,6 +68,55 @@ inline FitRun FitReferenceTable(const std::string& table, bool field, bool ferti
   req.name = "試料";
   RecordingHost host;
   return StartFit(s, req, &host);
+}
+
+#ifdef KELVORA_BENCH_DIR
+// The four reference tables and how each is fitted.
+struct ReferenceFit {
+  const char* base;  // file name without ".tsv"
+  bool field;
+  bool fertilizer;
+};
+inline constexpr ReferenceFit kReferenceFits[] = {{"soil-3x10", false, false},
+                                                  {"fertilizer-3x11", false, true},
+                                                  {"field-soil-1y", true, false},
+                                                  {"field-fertilizer-1y", true, true}};
+
+// A reference table fitted once for every test of the binary (the
+// fertilizer's σ search takes seconds); the tests read or copy it.
+inline const FitSession& FittedReference(const ReferenceFit& ref) {
+  static std::map<std::string, FitSession> fitted;
+  auto it = fitted.find(ref.base);
+  if (it != fitted.end()) return it->second;
+  const std::string table = ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + ref.base + ".tsv");
+  EXPECT_FALSE(table.empty()) << ref.base;
+  FitSession s;
+  EXPECT_EQ(FitReferenceTable(table, ref.field, ref.fertilizer, s).outcome, FitOutcome::Completed)
+      << ref.base;
+  return fitted.emplace(ref.base, std::move(s)).first->second;
+}
+#endif
+
+// What a computation that only reads a finished fit must leave as it was:
+// the values, the fit's tables and its chart, to the last bit.
+inline void ExpectFitUnchanged(const FitSession& s, const FitSession& before) {
+  EXPECT_EQ(s.params, before.params);
+  EXPECT_EQ(s.initialParams, before.initialParams);
+  EXPECT_EQ(s.rss, before.rss);
+  EXPECT_EQ(s.aic, before.aic);
+  EXPECT_EQ(s.sweeps, before.sweeps);
+  EXPECT_EQ(s.currentModel, before.currentModel);
+  EXPECT_EQ(s.bestModel, before.bestModel);
+  EXPECT_EQ(s.paramVec, before.paramVec);
+  EXPECT_EQ(s.sqResidual, before.sqResidual);
+  EXPECT_EQ(s.trialRss, before.trialRss);
+  ASSERT_EQ(s.chartTable.size(), before.chartTable.size());
+  for (size_t i = 0; i < s.chartTable.size(); ++i) {
+    EXPECT_EQ(s.chartTable[i].calc.has_value(), before.chartTable[i].calc.has_value());
+    if (s.chartTable[i].calc) {
+      EXPECT_EQ(s.chartTable[i].calc->value, before.chartTable[i].calc->value);
+    }
+  }
 }
 
 }  // namespace kelvora::testing
