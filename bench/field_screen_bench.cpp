@@ -27,11 +27,10 @@ namespace {
 
 using bench::QuietDialogs;
 using bench::QuietHost;
-using bench::ReadFile;
 using bench::Seconds;
 
 void RunFromScreen(benchmark::State& state, const char* table, bool fertilizer) {
-  const std::string text = ReadFile(std::string(KELVORA_BENCH_DIR) + "/" + table);
+  const std::string text = bench::ReferenceTable(table);
   GridTable g = GridFromRows(SplitGridText(text, kSpreadsheetFormat), 2, 3);
   const HojyoRecord record{"bench", g.ToGridText(), fertilizer};
   QTemporaryDir tmp;
@@ -59,12 +58,8 @@ void RunFromScreen(benchmark::State& state, const char* table, bool fertilizer) 
     const EvalCounts screenCounts = main.Runner().LastCounts();
     main.CloseAllChildScreens();
     // The same table through StartFit on this thread, in the same minute.
-    FitRequest request;
-    request.source = FitSource::Field;
-    request.table = g;
+    FitRequest request = bench::TableRequest(text, fertilizer, true);
     request.name = "bench";
-    request.standardTemp = "25";
-    request.isFertilizer = fertilizer;
     FitSession s;
     QuietHost host;
     start = std::chrono::steady_clock::now();

@@ -39,7 +39,6 @@ namespace {
 
 using bench::QuietDialogs;
 using bench::QuietHost;
-using bench::ReadFile;
 using bench::Seconds;
 
 // One fit from the screen; seconds from the button to the results screen.
@@ -91,11 +90,8 @@ double ScreenFit(const BaiyoRecord& record, const QString& dataDir, uint64_t& ev
 
 // The same fit through StartFit on this thread.
 double DirectFit(const std::string& text, uint64_t& evaluations) {
-  FitRequest request;
-  request.table = GridFromRows(SplitGridText(text, kSpreadsheetFormat), 100, 4);
+  FitRequest request = bench::TableRequest(text, true, false);
   request.name = "bench";
-  request.standardTemp = "25";
-  request.isFertilizer = true;
   FitSession s;
   QuietHost host;
   const auto start = std::chrono::steady_clock::now();
@@ -106,7 +102,7 @@ double DirectFit(const std::string& text, uint64_t& evaluations) {
 }
 
 void Ratio(benchmark::State& state, bool busy) {
-  const std::string text = ReadFile(std::string(KELVORA_BENCH_DIR) + "/fertilizer-3x11.tsv");
+  const std::string text = bench::ReferenceTable("fertilizer-3x11.tsv");
   GridTable g = GridFromRows(SplitGridText(text, kSpreadsheetFormat), 100, 4);
   const BaiyoRecord record{"bench", g.ToGridText(), true};
   QTemporaryDir tmp;
