@@ -10,6 +10,13 @@
 namespace kelvora {
 namespace {
 
+// One day of a stored estimation, with the temperature of its series.
+struct EstimationDay {
+  SheetCell date;         // a date, or the text as stored when it is none
+  SheetCell temperature;  // blank when the series is not found or the day has none
+  SheetCell amount;       // the stored amount ("0.00"), blank for a day without one
+};
+
 // A stored number text as a number cell (with the pattern's decimals when
 // given), an empty text as a blank, anything else as the text itself.
 SheetCell NumberOrText(const std::string& text, int decimals) {
@@ -70,12 +77,14 @@ std::optional<SeriesDays> FindSeries(const hensuu& store, const SuiteiRecord& re
   return std::nullopt;
 }
 
-}  // namespace
-
-std::vector<EstimationDay> EstimationDays(const hensuu& store, int suiteiIndex) {
-  const SuiteiRecord& rec = store.SuiteiTable(suiteiIndex + 1);
-  // Split exactly as the screen and the printed report read the table.
-  const std::vector<std::vector<std::string>> rows = SplitGridText(rec.GridText);
+// The days of a stored estimation as the estimation screen and the report
+// show them (its result table, split once by the caller, which also reads the
+// unit from the rows), each with the soil temperature of that day taken from
+// the series the estimation was computed from: the first series of that name
+// whose dates hold the estimation's dates in a row and have a temperature
+// exactly on the days with an amount.
+std::vector<EstimationDay> DaysOf(const hensuu& store, const SuiteiRecord& rec,
+                                  const std::vector<std::vector<std::string>>& rows) {
   int firstDay = 0;
   const std::optional<SeriesDays> series = FindSeries(store, rec, rows, firstDay);
   std::vector<EstimationDay> days;
@@ -93,6 +102,8 @@ std::vector<EstimationDay> EstimationDays(const hensuu& store, int suiteiIndex) 
   return days;
 }
 
+}  // namespace
+
 Sheet EstimationSheet(const hensuu& store, int suiteiIndex) {
   const SuiteiRecord& rec = store.SuiteiTable(suiteiIndex + 1);
   const std::vector<std::vector<std::string>> rows = SplitGridText(rec.GridText);
@@ -109,7 +120,7 @@ Sheet EstimationSheet(const hensuu& store, int suiteiIndex) {
   sheet.rows.push_back({SheetCell::Text("年/月/日"), SheetCell::Text("地温(℃)"),
                         SheetCell::Text(QuantityOf(rec.ModelNo) +
                                         (unit.empty() ? std::string() : "(" + unit + ")"))});
-  for (EstimationDay& d : EstimationDays(store, suiteiIndex)) {
+  for (EstimationDay& d : DaysOf(store, rec, rows)) {
     sheet.rows.push_back({std::move(d.date), std::move(d.temperature), std::move(d.amount)});
   }
   // The caption column holds names: wide enough for a date and the labels.
@@ -125,8 +136,9 @@ Sheet EstimationLongTable(const hensuu& store, const std::vector<int>& suiteiInd
                         SheetCell::Text("推定値"), SheetCell::Text("単位")});
   for (int index : suiteiIndexes) {
     const SuiteiRecord& rec = store.SuiteiTable(index + 1);
-    const std::string unit = UnitOf(rec, SplitGridText(rec.GridText));
-    for (EstimationDay& d : EstimationDays(store, index)) {
+    const std::vector<std::vector<std::string>> rows = SplitGridText(rec.GridText);
+    const std::string unit = UnitOf(rec, rows);
+    for (EstimationDay& d : DaysOf(store, rec, rows)) {
       sheet.rows.push_back({SheetCell::Text(rec.SoilName), SheetCell::Text(rec.SiteName),
                             std::move(d.date), std::move(d.temperature), std::move(d.amount),
                             SheetCell::Text(unit)});

@@ -11,20 +11,6 @@
 
 namespace kelvora {
 
-// One day of a stored estimation, with the temperature of its series.
-struct EstimationDay {
-  SheetCell date;         // a date, or the text as stored when it is none
-  SheetCell temperature;  // blank when the series is not found or the day has none
-  SheetCell amount;       // the stored amount ("0.00"), blank for a day without one
-};
-
-// The days of SuiteiTable record `suiteiIndex` + 1 as the estimation screen
-// and the report show them (the stored result table), each with the soil
-// temperature of that day taken from the series the estimation was computed
-// from: the first series of that name whose dates hold the estimation's
-// dates in a row and have a temperature exactly on the days with an amount.
-std::vector<EstimationDay> EstimationDays(const hensuu& store, int suiteiIndex);
-
 // The sheet of one estimation: the three caption lines of the report
 // (土壌名, 温度データ, モデル), a blank line, the header 年/月/日, 地温(℃) and
 // the quantity with its unit ("無機化量(mg/100g)", "無機化率(%)"), then the days.
