@@ -561,8 +561,13 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
       if (IsNumber(*rows.Field(r, c))) numeric.push_back(c);
     }
     if (numeric.empty()) continue;
+    // A time column only where the next row has the same date: several
+    // readings a day (a daily list's "time of the highest" is no time column).
     int time = -1;
-    if (!dateHasTime) {
+    int next = r + 1;
+    while (next < rows.Rows() && rows.BlankRow(next)) ++next;
+    const std::optional<std::string_view> nextDate = rows.Field(next, d);
+    if (!dateHasTime && nextDate && ParseFileDate(*nextDate) == ParseFileDate(*rows.Field(r, d))) {
       for (int k = 0; k < cols && time < 0; ++k) {
         const int c = (d + 1 + k) % cols;  // after the date first
         if (c != d && ParseFileTime(*rows.Field(r, c))) time = c;
@@ -596,8 +601,15 @@ TemperatureColumns GuessTemperatureColumns(const std::vector<DelimitedRow>& rows
 }
 
 std::string ColumnHeading(const DelimitedText& rows, int headerRows, int column) {
+  // Rows as wide as the data are the column headings; a title line above
+  // them ("ロガー,No.7") names no column. Every row when none is as wide.
+  const int top = std::min(headerRows, rows.Rows());
+  const int width = headerRows < rows.Rows() ? rows.Fields(headerRows) : 0;
+  bool anyWide = false;
+  for (int h = 0; h < top; ++h) anyWide = anyWide || rows.Fields(h) >= width;
   std::vector<std::string_view> parts;
-  for (int h = 0; h < std::min(headerRows, rows.Rows()); ++h) {
+  for (int h = 0; h < top; ++h) {
+    if (anyWide && rows.Fields(h) < width) continue;
     const std::optional<std::string_view> f = rows.Field(h, column);
     if (!f) continue;
     const std::string_view t = Trim(*f);

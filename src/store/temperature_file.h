@@ -139,8 +139,7 @@ std::optional<FileDateTime> ParseFileDateTime(std::string_view text);
 // Which rows and columns of a delimited text hold the series.
 struct TemperatureColumns {
   TemperatureColumns() = default;
-  TemperatureColumns(int skip, int date, int temperature, int time = -1,
-                     std::vector<int> more = {})
+  TemperatureColumns(int skip, int date, int temperature, int time = -1, std::vector<int> more = {})
       : headerRows(skip),
         dateColumn(date),
         temperatureColumn(temperature),
@@ -159,8 +158,9 @@ struct TemperatureColumns {
 };
 
 // The first row with a date in one field and a number in another starts the
-// data; the date field gives the date column. A date without its time and a
-// field holding a time alone give the time column. The temperature column is
+// data; the date field gives the date column. A date without its time, the
+// same date in the next row and a field holding a time alone give the time
+// column. The temperature column is
 // the numeric column whose heading (in the rows above) mentions 地温, else
 // 平均, else the first numeric column after the date (the first before it
 // when none follows). Rows 0, columns 0 and 1 when no row has a date and a
@@ -169,7 +169,8 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows);
 TemperatureColumns GuessTemperatureColumns(const std::vector<DelimitedRow>& rows);
 
 // The heading of a column: the texts of the rows above the data in that
-// column, blanks trimmed, repeats dropped, joined by a blank.
+// column, blanks trimmed, repeats dropped, joined by a blank; only rows as
+// wide as the first data row count when there are such rows.
 std::string ColumnHeading(const DelimitedText& rows, int headerRows, int column);
 
 // How readings become daily means.

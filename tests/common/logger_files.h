@@ -73,6 +73,22 @@ inline std::vector<std::map<int64_t, ExpectedDay>> DaysOf(const std::vector<Logg
   return out;
 }
 
+// Keeps every day's mean clear of a tie by nudging its last readable reading.
+inline void AvoidTies(std::vector<LoggerReading>& rs, size_t channels) {
+  for (size_t k = 0; k < channels; ++k) {
+    const auto days = DaysOf(rs, channels);
+    for (const auto& [day, d] : days[k]) {
+      if (d.readable == 0 || !IsTie(d.sum, d.readable)) continue;
+      for (auto it = rs.rbegin(); it != rs.rend(); ++it) {
+        if (it->day == day && it->hundredths[k]) {
+          *it->hundredths[k] += 1;
+          break;
+        }
+      }
+    }
+  }
+}
+
 inline std::string TimeOfMinute(int minute, bool seconds, bool padHour) {
   char buf[32];
   if (padHour) {

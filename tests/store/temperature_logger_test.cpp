@@ -18,6 +18,7 @@ namespace kelvora {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AvoidTies;
 using testing::DaysOf;
 using testing::HundredthsText;
 using testing::IsTie;
@@ -84,22 +85,6 @@ std::vector<LoggerReading> Readings(int64_t firstDay, int firstMinute, int step,
     out.push_back(r);
   }
   return out;
-}
-
-// Keeps every day's mean clear of a tie by nudging its last readable reading.
-void AvoidTies(std::vector<LoggerReading>& rs, size_t channels) {
-  for (size_t k = 0; k < channels; ++k) {
-    const auto days = DaysOf(rs, channels);
-    for (const auto& [day, d] : days[k]) {
-      if (d.readable == 0 || !IsTie(d.sum, d.readable)) continue;
-      for (auto it = rs.rbegin(); it != rs.rend(); ++it) {
-        if (it->day == day && it->hundredths[k]) {
-          *it->hundredths[k] += 1;
-          break;
-        }
-      }
-    }
-  }
 }
 
 void Fail(LoggerReading& r, size_t channel, const std::string& text) {
