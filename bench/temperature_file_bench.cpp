@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
@@ -30,36 +31,41 @@ std::string Write(const QTemporaryDir& dir, const char* name, const std::string&
 
 // A year of readings every minute: date and time in one column, one channel.
 std::string YearOfMinutes(size_t limitBytes = SIZE_MAX) {
-  std::string text = "日時,地温(℃)\r\n";
+  std::string text = "No.,日時,地温(℃)\r\n";
   text.reserve(21'000'000);
   char line[64];
   for (int64_t m = 0;; ++m) {
     const CivilDate d = DateOfDayNumber(DayNumber({2024, 1, 1}) + m / 1440);
     const int minute = static_cast<int>(m % 1440);
     const int tenths = 150 + static_cast<int>((m * 7919) % 200) - 100;
-    std::snprintf(line, sizeof line, "%04d/%02d/%02d %02d:%02d:00,%d.%d\r\n", d.year, d.month,
-                  d.day, minute / 60, minute % 60, tenths / 10, tenths % 10);
+    std::snprintf(line, sizeof line, "%lld,%04d/%02d/%02d %02d:%02d:00,%d.%02d\r\n",
+                  static_cast<long long>(m + 1), d.year, d.month, d.day, minute / 60, minute % 60,
+                  tenths / 10, (tenths % 10) * 10 + static_cast<int>(m % 10));
     if (limitBytes == SIZE_MAX ? m == 525'600 : text.size() + std::strlen(line) > limitBytes) break;
     text += line;
   }
   return text;
 }
 
-// Read, guessed, averaged and shown as the screen shows it.
+// Read, guessed, averaged and shown as the screen shows it (a file refused:
+// its message instead). `series` counts the reads that gave a series.
 void ReadAndShow(benchmark::State& state, const std::string& path, bool mustRead) {
+  int series = 0;
   for (auto _ : state) {
     TemperatureFileLoad load = LoadTemperatureFile(path);
-    const bool read = load.error.empty() && load.read.series.has_value();
-    if (read != mustRead) {
-      state.SkipWithError(mustRead ? (load.error + load.read.error).c_str() : "read");
+    if (load.read.series) ++series;
+    if (mustRead && !load.read.series) {
+      state.SkipWithError((load.error + load.read.error).c_str());
       break;
     }
-    if (!load.error.empty()) continue;  // the screen shows the message instead
+    state.counters["refused"] = load.error.empty() ? 0 : 1;
+    if (!load.error.empty()) continue;
     TemperatureFileDialog preview(std::move(load));
     preview.resize(1000, 560);
     preview.show();
     QApplication::processEvents();
   }
+  state.counters["series"] = series;
 }
 
 void BM_YearOfMinuteReadingsIntoThePreview(benchmark::State& state) {
@@ -70,6 +76,29 @@ void BM_YearOfMinuteReadingsIntoThePreview(benchmark::State& state) {
   ReadAndShow(state, path, true);
 }
 BENCHMARK(BM_YearOfMinuteReadingsIntoThePreview)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A choice changed in the preview (the share for incomplete days): the
+// chosen columns read again on the screen's thread.
+void BM_ChoiceChangedInThePreview(benchmark::State& state) {
+  QTemporaryDir dir;
+  const std::string path = Write(
+      dir, "year.csv", state.range(0) == 0 ? YearOfMinutes() : YearOfMinutes(kMaxTextFileBytes));
+  TemperatureFileDialog preview(LoadTemperatureFile(path));
+  preview.show();
+  QApplication::processEvents();
+  int share = 75;
+  for (auto _ : state) {
+    share = share == 75 ? 70 : 75;
+    preview.CoverageBox->setValue(share);
+    QApplication::processEvents();
+  }
+  if (!preview.Result().series) state.SkipWithError("no series");
+  state.SetLabel(state.range(0) == 0 ? "a year, 18 MB" : "64 MiB");
+}
+BENCHMARK(BM_ChoiceChangedInThePreview)
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Files of (nearly) 64 MiB, the limit.
 constexpr size_t kLimit = kMaxTextFileBytes;
@@ -107,6 +136,15 @@ void BM_LargestFiles(benchmark::State& state) {
       state.SetLabel("code page 932 lines");
       break;
     }
+    case 7: {  // the 1-minute readings as UTF-16 ("Unicode テキスト")
+      std::string ascii = YearOfMinutes(kLimit / 2 - 2);
+      ascii = "No.,Time,CH1\r\n" + ascii.substr(ascii.find('\n') + 1);
+      text = "\xFF\xFE";
+      for (char c : ascii) text += {c, '\0'};
+      readable = true;
+      state.SetLabel("1-minute readings, UTF-16");
+      break;
+    }
     case 6:  // one byte over the limit: refused at once
       text = std::string(kLimit + 1, 'a');
       state.SetLabel("over the limit");
@@ -119,7 +157,7 @@ void BM_LargestFiles(benchmark::State& state) {
   ReadAndShow(state, path, readable);
 }
 BENCHMARK(BM_LargestFiles)
-    ->DenseRange(0, 6)
+    ->DenseRange(0, 7)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -467,15 +467,28 @@ QString Ondo_Form::FileDaysMessage(const TemperatureSeries& series, const DailyM
     parts << QStringLiteral("ファイルにない日があります。地温は空欄になります。\n") +
                  DayList(series.missingDays);
   }
+  // Columns with the same days are named together ("2列目・3列目: ").
+  std::vector<bool> told(series.channels.size(), false);
   for (size_t k = 0; k < series.channels.size(); ++k) {
+    if (told[k]) continue;
     const ChannelSeries& ch = series.channels[k];
-    const QString which =
-        series.channels.size() > 1 ? QStringLiteral("%1列目: ").arg(ch.column + 1) : QString();
-    if (!series.subDaily && !ch.blankDays.empty()) {
+    const std::vector<CivilDate>& days = series.subDaily ? ch.incompleteDays : ch.blankDays;
+    QStringList columns;
+    for (size_t j = k; j < series.channels.size(); ++j) {
+      const ChannelSeries& other = series.channels[j];
+      if ((series.subDaily ? other.incompleteDays : other.blankDays) != days) continue;
+      told[j] = true;
+      columns << QStringLiteral("%1列目").arg(other.column + 1);
+    }
+    if (days.empty()) continue;
+    const QString which = columns.size() < static_cast<int>(series.channels.size())
+                              ? columns.join(QStringLiteral("・")) + QStringLiteral(": ")
+                              : QString();
+    if (!series.subDaily) {
       parts << which +
                    QStringLiteral("地温が空欄か数値でない日があります。地温は空欄になります。\n") +
-                   DayList(ch.blankDays);
-    } else if (series.subDaily && !ch.incompleteDays.empty()) {
+                   DayList(days);
+    } else {
       parts << which +
                    QStringLiteral("読取が1日%1回の%2%に満たない日があります。%3\n")
                        .arg(ch.readingsPerDay)
@@ -484,7 +497,7 @@ QString Ondo_Form::FileDaysMessage(const TemperatureSeries& series, const DailyM
                                 ? QStringLiteral(
                                       "地温は読めた値の平均になります（読めた値がない日は空欄）。")
                                 : QStringLiteral("地温は空欄になります。")) +
-                   DayList(ch.incompleteDays);
+                   DayList(days);
     }
   }
   return parts.join(QStringLiteral("\n\n"));

@@ -3,10 +3,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -158,6 +160,9 @@ TemperatureFileDialog::TemperatureFileDialog(TemperatureFileLoad load, QWidget* 
     }
   }
   Channels->horizontalHeader()->setSectionResizeMode(kChannelName, QHeaderView::Stretch);
+  for (int k = kChannelPerDay; k < kChannelColumns; ++k) {
+    Channels->horizontalHeader()->setSectionResizeMode(k, QHeaderView::ResizeToContents);
+  }
   Channels->verticalHeader()->setDefaultSectionSize(Channels->fontMetrics().height() + 6);
   Channels->setMinimumHeight(Channels->verticalHeader()->defaultSectionSize() * 4 +
                              Channels->horizontalHeader()->sizeHint().height() + 4);
@@ -191,6 +196,10 @@ TemperatureFileDialog::TemperatureFileDialog(TemperatureFileLoad load, QWidget* 
   SeriesPreview->setSelectionMode(QAbstractItemView::NoSelection);
   SeriesPreview->setWordWrap(false);
   SeriesPreview->verticalHeader()->hide();
+  SeriesPreview->verticalHeader()->setDefaultSectionSize(
+      Channels->verticalHeader()->defaultSectionSize());
+  Preview->verticalHeader()->setMinimumSectionSize(
+      Channels->verticalHeader()->defaultSectionSize());
   SeriesPreview->setMinimumSize(260, 160);
 
   Status->setWordWrap(true);
@@ -256,6 +265,11 @@ TemperatureFileDialog::TemperatureFileDialog(TemperatureFileLoad load, QWidget* 
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   FitColumns(Preview);
+  // As large as a small display allows.
+  if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    resize(std::min(1100, room.width() - 24), std::min(720, room.height() - 24));
+  }
   Channels->resizeColumnToContents(kChannelUse);
   Channels->setColumnWidth(kChannelUse, std::min(Channels->columnWidth(kChannelUse),
                                                  Channels->fontMetrics().averageCharWidth() * 30));

@@ -47,7 +47,7 @@ TemperatureFileProgress::TemperatureFileProgress(const QString& fileName, QWidge
   auto* file = new QLabel(fileName, this);
   file->setAccessibleName(QStringLiteral("ファイル"));
   Label1->setAccessibleName(QStringLiteral("読込の段階"));
-  Bar->setRange(0, 4);
+  Bar->setRange(0, 8);  // the middle of each of the four stages
   Bar->setTextVisible(false);
   Bar->setAccessibleName(QStringLiteral("読込の進み具合"));
   CommandStop->setAccessibleName(CommandStop->text());
@@ -69,7 +69,7 @@ TemperatureFileProgress::TemperatureFileProgress(const QString& fileName, QWidge
 void TemperatureFileProgress::SetStage(LoadStage stage) {
   if (stopRequested_) return;
   Label1->setText(StageText(stage) + QStringLiteral("…"));
-  Bar->setValue(static_cast<int>(stage) + 1);
+  Bar->setValue(2 * static_cast<int>(stage) + 1);
 }
 
 void TemperatureFileProgress::closeEvent(QCloseEvent* event) {

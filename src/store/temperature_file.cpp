@@ -282,6 +282,11 @@ DelimitedText::DelimitedText(std::string_view text, char separator, size_t maxRo
   };
   while (i < n) {
     if ((++work & 0xFFFF) == 0 && Cancelled(cancel)) return;
+    if (fieldEnd_.size() >= kMaxFields) {
+      tooMany_ = true;
+      if (fieldEnd_.size() > rowStart_.back()) endRow();
+      return;
+    }
     const char c = text[i];
     if (quoted) {
       // Up to the next double quote or line break at once.
@@ -383,6 +388,8 @@ char DetectSeparator(std::string_view text) {
   constexpr size_t kRowsLooked = 200;
   char best = ',';
   size_t bestScore = 0;
+  // The rows at the top are enough, also in a file of one endless row.
+  text = text.substr(0, 1u << 18);
   for (char sep : {'\t', ';', ','}) {
     const DelimitedText rows(text, sep, kRowsLooked);
     std::map<int, size_t> counts;  // fields per row -> rows

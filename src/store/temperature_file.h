@@ -90,6 +90,11 @@ class DelimitedText {
   bool BlankRow(int r) const;
   // Fields of the widest row.
   int MaxFields() const { return maxFields_; }
+  // True when the text held more than kMaxFields fields: splitting stopped
+  // there (no temperature file has so many; a file of nothing but
+  // separators or line breaks does).
+  bool TooManyFields() const { return tooMany_; }
+  static constexpr size_t kMaxFields = 16u << 20;
   std::vector<DelimitedRow> ToRows() const;
 
  private:
@@ -98,6 +103,7 @@ class DelimitedText {
   std::vector<uint32_t> rowStart_{0};  // first field of each row, and the end
   std::vector<int32_t> lines_;         // line of each row; empty while row r is line r + 1
   int maxFields_ = 0;
+  bool tooMany_ = false;
 };
 
 // The rows of a delimited text, as DelimitedText splits them.

@@ -38,6 +38,12 @@ TemperatureFileLoad LoadTemperatureFile(const std::filesystem::path& path,
   out.rows = DelimitedText(text, out.separator, SIZE_MAX, cancel);
   // The text is not needed any more: the rows hold every field.
   read.file.reset();
+  if (out.rows.TooManyFields()) {
+    out.error = "ファイル「" + out.fileName +
+                "」は区切りや行が多すぎて、地温のファイルとして読み込めません。";
+    out.rows = DelimitedText();
+    return out;
+  }
   if (Cancelled(cancel)) {
     out.cancelled = true;
     return out;
