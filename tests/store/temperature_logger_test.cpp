@@ -6,13 +6,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "logger_files.h"
 #include "store/cp932.h"
 #include "store/temperature_file.h"
 #include "store/temperature_import.h"
+#include "test_dir.h"
 
 namespace kelvora {
 namespace {
@@ -26,25 +26,17 @@ using testing::LoggerReading;
 using testing::MeanOfHundredths;
 using testing::TimeOfMinute;
 
+// A file of the test's folder.
 class TempDir {
  public:
-  TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() / ("kelvora_tl_" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  fs::path Write(const std::string& name, const std::string& bytes) const {
-    const fs::path p = path_ / name;
-    std::ofstream(p, std::ios::binary) << bytes;
+  std::filesystem::path Write(const std::string& name, const std::string& bytes) const {
+    const std::filesystem::path p = dir_.path() / name;
+    testing::WriteBytes(p, bytes);
     return p;
   }
 
  private:
-  fs::path path_;
+  testing::TempDir dir_;
 };
 
 std::string Utf16(const std::string& utf8, bool bigEndian) {
