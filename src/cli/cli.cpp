@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/export.h"
+#include "cli/import_temperatures.h"
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
@@ -44,6 +45,8 @@ const char* kUsage =
     "      データフォルダの記録から帳票（パラメータ計算結果、推定結果）の PDF を作ります。\n"
     "  export parameters|estimations DIR --out FILE.xlsx|FILE.csv [--records LIST]\n"
     "      データフォルダのパラメータや推定結果を Excel（.xlsx）か CSV に書き出します。\n"
+    "  import-temperatures FILE DIR [--name NAME] [--temperature-column N,...] [--dry-run] ...\n"
+    "      データロガーなどの地温ファイルを日ごとの系列としてデータフォルダに追加します。\n"
     "\n"
     "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n"
@@ -756,6 +759,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (cmd == "dump") return RunDump(args, out, err);
     if (cmd == "report") return RunReport(args, out, err);
     if (cmd == "export") return RunExport(args, out, err);
+    if (cmd == "import-temperatures") return RunImportTemperatures(args, out, err);
     err << "不明なコマンドです: " << cmd << "\n\n" << kUsage;
     return 2;
   } catch (const UsageError& e) {

@@ -15,6 +15,7 @@
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "screens/temperature_file_dialog.h"
+#include "screens/temperature_file_loader.h"
 #include "screens/twips.h"
 #include "store/cp932.h"
 #include "store/data_files.h"
@@ -23,6 +24,7 @@
 #include "store/hensuu.h"
 #include "store/number_text.h"
 #include "store/temperature_file.h"
+#include "store/temperature_import.h"
 
 namespace kelvora {
 
@@ -375,25 +377,23 @@ void Ondo_Form::Command10_Click() {
 
 bool Ondo_Form::LoadTemperatureFile(const QString& path) {
   Dialogs& dialogs = GetDialogs();
-  const TextFileRead read =
-      ReadTextFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
-  if (!read.file) {
-    dialogs.Message(this, kTitleCaution, Q(read.error), Dialogs::Icon::Warning);
+  // Read off this thread: a large file does not freeze the screens.
+  std::optional<TemperatureFileLoad> load = TemperatureFileLoader().Load(
+      this, std::filesystem::path(QFile::encodeName(path).toStdString()));
+  if (!load) return false;  // "中止"
+  if (!load->error.empty()) {
+    dialogs.Message(this, kTitleCaution, Q(load->error), Dialogs::Icon::Warning);
     return false;
   }
-  const std::string& text = read.file->text;
-  const char separator = DetectSeparator(text);
-  std::vector<DelimitedRow> rows = SplitDelimited(text, separator);
-  const TemperatureColumns guess = GuessTemperatureColumns(rows);
-  const QString fileName = QFileInfo(path).fileName();
-  TemperatureFileDialog preview(fileName, read.file->encoding, separator, rows, guess, this);
+  TemperatureFileDialog preview(std::move(*load), this);
   if (dialogs.Exec(preview) != QDialog::Accepted) return false;
-  const TemperatureRead result = ReadTemperatureSeries(rows, preview.Columns());
+  const TemperatureRead& result = preview.Result();
   if (!result.series) {
     dialogs.Message(this, kTitleCaution, Q(result.error), Dialogs::Icon::Warning);
     return false;
   }
   const TemperatureSeries& series = *result.series;
+  if (series.channels.size() > 1) return AddFileSeries(series, preview.Names(), preview.Rule());
 
   // A new series, as "新規入力" starts one: the series on the screen is
   // applied first.
@@ -416,29 +416,93 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
     MSFlexGrid1->SetRows(static_cast<int>(series.dates.size()) + 1);
     MSFlexGrid1->SetCells(GridFromText(SeriesGridText(series), 0, kGridCols));
     ShowApply(true);
-    // The file's name, in the forms the data files keep, as long as the
-    // name box takes.
-    const QString name =
-        Q(ToStoredForms(ReplaceQuotes(QFileInfo(path).completeBaseName().toStdString())));
+    // The name from the preview (the file's name), in the forms the data
+    // files keep, as long as the name box takes.
+    const QString name = Q(ToStoredForms(ReplaceQuotes(preview.Names().front())));
     Text_Titen->setText(name.left(Text_Titen->maxLength()));
     Text_Titen->setCursorPosition(0);
     Grid->SelectCell(1, 1);
   }
+  const QString days = FileDaysMessage(series, preview.Rule());
+  if (!days.isEmpty()) dialogs.Message(this, kTitleCaution, days);
+  return true;
+}
 
+bool Ondo_Form::AddFileSeries(const TemperatureSeries& series,
+                              const std::vector<std::string>& names, const DailyMeanRule& rule) {
+  Dialogs& dialogs = GetDialogs();
+  std::vector<TionRecord> records;
+  std::string problem;
+  if (!SeriesRecords(series, names, records, problem)) {
+    dialogs.Message(this, kTitleCaution, Q(problem), Dialogs::Icon::Warning);
+    return false;
+  }
+  // The series on the screen is applied first, as "新規入力" does; then every
+  // series of the file is added at once.
+  {
+    RecordFlow::Reload reload(*Grid);
+    if (!flow_.ApplyRecord()) return false;
+  }
+  const int16_t first = static_cast<int16_t>(Store().TionCount() + 1);
+  if (!AppendSeriesRecords(Store().TionTable, records, problem)) {
+    dialogs.Message(this, kTitleCaution, Q(problem), Dialogs::Icon::Warning);
+    return false;
+  }
+  {
+    RecordFlow::Reload reload(*Grid);
+    flow_.Follow();
+    Store().TionCurrent = first;
+    ShowRecord();
+  }
+  QString text = QStringLiteral("%1つの系列を追加しました。").arg(records.size());
+  const QString days = FileDaysMessage(series, rule);
+  if (!days.isEmpty()) text += QStringLiteral("\n\n") + days;
+  dialogs.Message(this, kTitleCaution, text);
+  return true;
+}
+
+QString Ondo_Form::FileDaysMessage(const TemperatureSeries& series, const DailyMeanRule& rule) {
   QStringList parts;
   if (!series.missingDays.empty()) {
     parts << QStringLiteral("ファイルにない日があります。地温は空欄になります。\n") +
                  DayList(series.missingDays);
   }
-  if (!series.blankDays.empty()) {
-    parts << QStringLiteral("地温が空欄か数値でない日があります。地温は空欄になります。\n") +
-                 DayList(series.blankDays);
+  // Columns with the same days are named together ("2列目・3列目: ").
+  std::vector<bool> told(series.channels.size(), false);
+  for (size_t k = 0; k < series.channels.size(); ++k) {
+    if (told[k]) continue;
+    const ChannelSeries& ch = series.channels[k];
+    const std::vector<CivilDate>& days = series.subDaily ? ch.incompleteDays : ch.blankDays;
+    QStringList columns;
+    for (size_t j = k; j < series.channels.size(); ++j) {
+      const ChannelSeries& other = series.channels[j];
+      if ((series.subDaily ? other.incompleteDays : other.blankDays) != days) continue;
+      told[j] = true;
+      columns << QStringLiteral("%1列目").arg(other.column + 1);
+    }
+    if (days.empty()) continue;
+    const QString which = columns.size() < static_cast<int>(series.channels.size())
+                              ? columns.join(QStringLiteral("・")) + QStringLiteral(": ")
+                              : QString();
+    if (!series.subDaily) {
+      parts << which +
+                   QStringLiteral("地温が空欄か数値でない日があります。地温は空欄になります。\n") +
+                   DayList(days);
+    } else {
+      parts << which +
+                   QStringLiteral("読取が1日%1回の%2%に満たない日があります。%3\n")
+                       .arg(ch.readingsPerDay)
+                       .arg(std::lround(rule.minCoverage * 100))
+                       .arg(rule.keepIncomplete
+                                ? QStringLiteral(
+                                      "地温は読めた値の平均になります（読めた値がない日は空欄）。")
+                                : QStringLiteral("地温は空欄になります。")) +
+                   DayList(days);
+    }
   }
-  if (!parts.isEmpty()) {
-    dialogs.Message(this, kTitleCaution, parts.join(QStringLiteral("\n\n")));
-  }
-  return true;
+  return parts.join(QStringLiteral("\n\n"));
 }
+
 void Ondo_Form::List1_MouseDown() { flow_.ListMouseDown(); }
 bool Ondo_Form::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
 

@@ -13,6 +13,7 @@
 #include "screens/controls.h"
 #include "screens/data_grid.h"
 #include "screens/record_flow.h"
+#include "store/temperature_file.h"
 
 class QMenuBar;
 class QMenu;
@@ -77,8 +78,10 @@ class Ondo_Form : public ChildScreen {
   void Command8_Click();   // "データ削除"
   void Command6_Click();   // "終了"
   void Command10_Click();  // "ファイルから読込"
-  // Reads a daily temperature file through the preview dialog into a new
-  // series on the screen, not applied yet. False when nothing changed.
+  // Reads a temperature file through the preview dialog: one chosen column
+  // into a new series on the screen, not applied yet; several columns added
+  // at once as series of their own (the preview's "適用"). False when nothing
+  // changed.
   bool LoadTemperatureFile(const QString& path);
   void List1_MouseDown();
   bool List1_KeyDown(int key);
@@ -90,6 +93,9 @@ class Ondo_Form : public ChildScreen {
   bool NewMode() const { return flow_.NewMode(); }
 
  private:
+  bool AddFileSeries(const TemperatureSeries& series, const std::vector<std::string>& names,
+                     const DailyMeanRule& rule);
+  static QString FileDaysMessage(const TemperatureSeries& series, const DailyMeanRule& rule);
   void BuildLayout();
   RecordFlow::Binding Binding();
   void ShowApply(bool shown);

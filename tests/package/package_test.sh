@@ -138,7 +138,7 @@ check "kelvora --help names the short options -h and -v" \
   sh -c "grep -q -- '-h, --help' '$tmp/kelvora.help' && grep -q -- '-v, --version' '$tmp/kelvora.help'"
 
 "$root/usr/bin/kelvora-cli" --help >"$tmp/kelvora-cli.help" 2>&1
-for cmd in fit fit-field estimate dump report export; do
+for cmd in fit fit-field estimate dump report export import-temperatures; do
   check "kelvora-cli --help names the command $cmd" grep -q "^  $cmd " "$tmp/kelvora-cli.help"
   "$root/usr/bin/kelvora-cli" $cmd --help >>"$tmp/kelvora-cli.help" 2>&1
 done

@@ -366,7 +366,7 @@ TEST_F(OndoTest, FileButtonFillsANewSeriesThatApplyStoresLikeAPaste) {
     EXPECT_EQ(preview->windowTitle(), "地温ファイルの読込");
     EXPECT_EQ(preview->SkipBox->value(), 5);
     EXPECT_EQ(preview->DateColumn->currentText(), "1列目");
-    EXPECT_EQ(preview->TemperatureColumn->currentText(), "2列目");
+    EXPECT_EQ(preview->Columns().temperatureColumn, 1);  // "2列目"
     EXPECT_TRUE(preview->OkButton->isEnabled());
     EXPECT_TRUE(preview->Status->text().contains("2024/02/27～2024/03/02（5日）"))
         << preview->Status->text().toStdString();
@@ -465,8 +465,9 @@ TEST_F(OndoTest, FileButtonTakesThePreviewChoiceAndRefusesBadFiles) {
   env.dialogs.openNames.push_back(dir.filePath(QStringLiteral("two.txt")));
   env.dialogs.onExec = [](QDialog& d) {
     auto& preview = static_cast<TemperatureFileDialog&>(d);
-    EXPECT_EQ(preview.TemperatureColumn->currentIndex(), 1);  // the first number
-    preview.TemperatureColumn->setCurrentIndex(2);
+    EXPECT_EQ(preview.Columns().temperatureColumn, 1);  // the first number
+    preview.SetTemperatureColumn(1, false);
+    preview.SetTemperatureColumn(2, true);
     EXPECT_TRUE(preview.Status->text().contains("（1日）"));
     return int(QDialog::Accepted);
   };

@@ -286,10 +286,11 @@ TEST(TemperatureFile, EncodingsAndFilesRefused) {
   EXPECT_EQ(DecodeTextFile("\x82\xA0")->text, "あ");
   EXPECT_EQ(DecodeTextFile("\x82\xA0")->encoding, FileEncoding::Cp932);
   EXPECT_EQ(DecodeTextFile("plain")->encoding, FileEncoding::Utf8);
-  EXPECT_FALSE(
-      DecodeTextFile(std::string_view("\xFF\xFE"
-                                      "a\0b\0",
-                                      6)));              // UTF-16
+  EXPECT_EQ(DecodeTextFile(std::string_view("\xFF\xFE"
+                                            "a\0b\0",
+                                            6))
+                ->text,
+            "ab");                                       // UTF-16 after its mark
   EXPECT_FALSE(DecodeTextFile("\xEF\xBB\xBF\x82\xA0"));  // a mark, then no UTF-8
 
   TempDir dir;
