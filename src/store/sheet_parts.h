@@ -37,11 +37,11 @@ std::string NumberCsvText(double v, int decimals);
 std::string DateCellText(const SheetCell& c);
 bool IsRealDate(const SheetCell& c);
 
-// Bytes appended in pieces of 1 MiB that never move once written, so that a
+// Bytes appended in pieces of 256 KiB that never move once written, so that a
 // large file is held once, never twice while a growing text is copied.
 class PieceBytes {
  public:
-  static constexpr size_t kPiece = 1 << 20;
+  static constexpr size_t kPiece = 1 << 18;
 
   uint64_t Size() const {
     return pieces_.empty() ? 0 : (pieces_.size() - 1) * uint64_t{kPiece} + used_;
