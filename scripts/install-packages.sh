@@ -17,7 +17,7 @@ packages="cmake ninja-build g++ make pkg-config
   python3 xvfb xauth x11-utils imagemagick xclip strace xdotool poppler-utils
   locales
   qt6-svg-dev gzip dpkg-dev desktop-file-utils appstream man-db
-  libxlsxwriter-dev python3-openpyxl"
+  zlib1g-dev python3-openpyxl"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -6,6 +7,11 @@
 #include "cli/cli.h"
 
 int main(int argc, char** argv) {
+  // A closed pipe (`| head -c 1`) or a file-size limit makes the writes fail
+  // instead of killing the program, so the checked writes say so and the
+  // exit code is 2.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   int code = kelvora::RunCli(args, std::cout, std::cerr);
   // What is still buffered must reach the output too: a full disk or a

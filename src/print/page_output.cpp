@@ -8,6 +8,8 @@
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
 
+#include "store/export_target.h"
+
 namespace kelvora {
 
 QPaintDevice& PageOutput::Device() { return device_; }
@@ -97,6 +99,13 @@ PageOutput* PdfFileSink::Begin(const QString& title, QPageLayout::Orientation or
                                                                       : "特殊なファイル";
       Fail(QStringLiteral("通常のファイルではないため、書き出せません（%1）。")
                .arg(QString::fromUtf8(kind)));
+      return nullptr;
+    }
+    // A file made read-only, or a folder the user may not write in, is
+    // refused as spreadsheet programs refuse it.
+    std::string reason;
+    if (!CheckExportTarget(QFile::encodeName(path_).toStdString(), reason)) {
+      Fail(QString::fromStdString(reason));
       return nullptr;
     }
     if (!file_.open(QIODevice::WriteOnly)) {

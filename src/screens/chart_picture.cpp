@@ -12,7 +12,7 @@
 
 #include "print/file_export.h"
 #include "screens/dialogs.h"
-#include "store/data_files.h"
+#include "store/export_target.h"
 
 namespace kelvora {
 
@@ -108,7 +108,7 @@ bool SaveChartPicture(QWidget* parent, Dialogs& dialogs, const std::vector<QWidg
   const QByteArray bytes = RenderPicture(parts, *format, title);
   if (bytes.isEmpty()) return fail(QStringLiteral("画像を作れませんでした。"));
   std::string reason;
-  if (!WriteFileAtomically(FilePath(path), bytes.toStdString(), reason)) {
+  if (!WriteExportFile(FilePath(path), bytes.toStdString(), reason)) {
     return fail(QString::fromStdString(reason));
   }
   return true;

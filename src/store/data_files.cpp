@@ -14,6 +14,7 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <string_view>
 #include <system_error>
 
 #include "store/record_line.h"
@@ -152,8 +153,9 @@ void SyncFolder(const fs::path& dir) {
 // gets (nothing: that of the file replaced, or the usual one for a new file).
 // Without `followLinks` a link at `path` is refused rather than written
 // through (copies under a new name must not land elsewhere).
-bool WriteAtomically(const fs::path& path, const std::string& bytes, std::optional<mode_t> mode,
-                     std::string& reason, bool followLinks = true) {
+bool WritePiecesAtomically(const fs::path& path, const std::vector<std::string_view>& pieces,
+                           std::optional<mode_t> mode, std::string& reason,
+                           bool followLinks = true) {
   fs::path target = path;
   if (followLinks && !ResolveLinks(path, target, reason)) return false;
   struct stat old {};
@@ -173,14 +175,16 @@ bool WriteAtomically(const fs::path& path, const std::string& bytes, std::option
     ::unlink(tmp.c_str());
     return false;
   };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail(errno);
+  for (const std::string_view bytes : pieces) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return fail(errno);
+      }
+      done += static_cast<size_t>(n);
     }
-    done += static_cast<size_t>(n);
   }
   // Keep owner and group where allowed (a folder shared by a group), then the
   // permissions: a private file must not become readable by others.
@@ -196,6 +200,11 @@ bool WriteAtomically(const fs::path& path, const std::string& bytes, std::option
   if (::rename(tmp.c_str(), target.c_str()) != 0) return fail(errno);
   SyncFolder(target.parent_path());
   return true;
+}
+
+bool WriteAtomically(const fs::path& path, const std::string& bytes, std::optional<mode_t> mode,
+                     std::string& reason, bool followLinks = true) {
+  return WritePiecesAtomically(path, {bytes}, mode, reason, followLinks);
 }
 
 mode_t FileMode(const fs::path& path) {
@@ -548,6 +557,12 @@ template bool EncodeTable(const Table<HojyoRecord>&, std::string&, std::string&)
 
 bool WriteFileAtomically(const fs::path& path, const std::string& bytes, std::string& reason) {
   return WriteAtomically(path, bytes, std::nullopt, reason);
+}
+
+bool WriteFileAtomically(const fs::path& path, const std::vector<std::string>& pieces,
+                         std::string& reason) {
+  return WritePiecesAtomically(path, std::vector<std::string_view>(pieces.begin(), pieces.end()),
+                               std::nullopt, reason);
 }
 
 bool ReadFileWhole(const fs::path& path, std::string& bytes, std::string& reason,

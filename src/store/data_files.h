@@ -56,6 +56,10 @@ FileMessages SaveHojyoFile(const hensuu& store, const std::filesystem::path& dat
 // rename.
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes,
                          std::string& reason);
+// The same for a file given in pieces, written one after another (a large
+// export need not be held twice to become one text).
+bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<std::string>& pieces,
+                         std::string& reason);
 
 // Reads a whole file. Folders are refused, and with `regularOnly` anything but
 // a regular file (a FIFO or device would block or read as nothing). On failure

@@ -1,6 +1,7 @@
 // kelvora-cli export: parameter sets and estimations of a data folder into
 // .xlsx and .csv files, read back with other readers; the folder only read.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -30,8 +31,9 @@ struct ExportRun {
 };
 
 // The real program in its own process.
-ExportRun Export(const std::vector<std::string>& args, const std::filesystem::path& scratch) {
-  std::string cmd = Quote(KELVORA_CLI) + " export";
+ExportRun Export(const std::vector<std::string>& args, const std::filesystem::path& scratch,
+                 const std::string& env = std::string()) {
+  std::string cmd = env + Quote(KELVORA_CLI) + " export";
   for (const std::string& a : args) cmd += " " + Quote(a);
   const std::string err = (scratch / "stderr.txt").string();
   cmd += " > /dev/null 2> " + Quote(err);
@@ -188,6 +190,13 @@ TEST_F(CliExport, BadInputEndsWithExitTwoAndWritesNothing) {
   const std::string out = (tmp.path() / "x.xlsx").string();
   const std::string folderOut = (tmp.path() / "folder.csv").string();
   std::filesystem::create_directories(folderOut);
+  // Made read-only by the user: refused even for the superuser.
+  const std::string readOnly = (tmp.path() / "ro.csv").string();
+  testing::WriteBytes(readOnly, "old");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  const std::filesystem::path readOnlyFolder = tmp.path() / "ro";
+  std::filesystem::create_directories(readOnlyFolder);
+  ASSERT_EQ(::chmod(readOnlyFolder.c_str(), 0555), 0);
   struct Case {
     std::vector<std::string> args;
     const char* says;
@@ -205,12 +214,17 @@ TEST_F(CliExport, BadInputEndsWithExitTwoAndWritesNothing) {
       {{"parameters", data.string(), "--out", out, "--sheet", "1"}, "--sheet"},
       {{"parameters", data.string(), "--out", (tmp.path() / "無い/x.xlsx").string()}, "x.xlsx"},
       {{"estimations", data.string(), "--out", folderOut}, "通常のファイルではありません"},
+      {{"estimations", data.string(), "--out", readOnly}, "読み取り専用のファイルです"},
+      {{"parameters", data.string(), "--out", readOnly}, "読み取り専用のファイルです"},
+      {{"parameters", data.string(), "--out", (readOnlyFolder / "p.xlsx").string()},
+       "は読み取り専用です"},
   };
   const auto before = FolderState(tmp.path());
   for (const Case& c : cases) {
     const ExportRun r = Export(c.args, tmp.path());
     EXPECT_EQ(r.code, 2) << c.args[0] << " " << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("[ERROR]"), std::string::npos) << r.err;  // only our own message
     EXPECT_FALSE(std::filesystem::exists(out)) << c.says;
   }
   auto after = FolderState(tmp.path());
@@ -219,6 +233,26 @@ TEST_F(CliExport, BadInputEndsWithExitTwoAndWritesNothing) {
   expected.erase("stderr.txt");
   EXPECT_EQ(after, expected);  // no file added, not even a temporary one
   EXPECT_TRUE(std::filesystem::is_empty(folderOut));
+  EXPECT_TRUE(std::filesystem::is_empty(readOnlyFolder));
+  ::chmod(readOnlyFolder.c_str(), 0755);
+}
+
+// No temporary folder is needed: a TMPDIR that names none is no obstacle,
+// and nothing is left beside the file written.
+TEST_F(CliExport, AMissingTemporaryFolderIsNoObstacle) {
+  const std::filesystem::path outDir = tmp.path() / "out";
+  std::filesystem::create_directories(outDir);
+  for (const char* name : {"e.xlsx", "e.csv"}) {
+    const auto out = outDir / name;
+    const ExportRun r = Export({"estimations", data.string(), "--out", out.string()}, tmp.path(),
+                               "env TMPDIR=" + Quote((tmp.path() / "none").string()) + " ");
+    ASSERT_EQ(r.code, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_EQ(ReadXlsx(outDir / "e.xlsx").size(), 6u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // kelvora-cli's outputs and answers at their limits: standard output on a
-// full disk, --out naming something that is not a regular file, folders
+// full disk or a closed pipe, --out naming something that is not a regular
+// file or that the user made read-only, folders
 // without data files, input the README refuses or warns about, and the
 // parameter report of a full table.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -74,15 +78,102 @@ TEST(CliOutput, AFullDiskIsAnErrorForEveryCommand) {
   EXPECT_TRUE(Contains(err.str(), "標準出力に書き込めませんでした")) << err.str();
 }
 
-TEST(CliOutput, AReportOntoAFifoOrALinkToOneIsRefusedAndTheFifoStays) {
+struct PipeRun {
+  int status;
+  std::string err;
+};
+
+// The real program with its standard output a pipe whose reading end is
+// closed already, as after `| head -c 1` has read its byte or `| true` has
+// ended; started as a shell starts it (SIGPIPE not ignored).
+PipeRun IntoClosedPipe(const std::vector<std::string>& args, const fs::path& scratch) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {-1, "pipe failed"};
+  ::close(fds[0]);
+  const std::string errPath = (scratch / "stderr.txt").string();
+  std::vector<std::string> argv{KELVORA_CLI};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::dup2(fds[1], 1);
+    ::close(fds[1]);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    std::vector<char*> ptrs;
+    for (std::string& a : argv) ptrs.push_back(a.data());
+    ptrs.push_back(nullptr);
+    ::execv(ptrs[0], ptrs.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {status, testing::ReadBytes(errPath)};
+}
+
+TEST(CliOutput, AClosedPipeIsAnErrorForEveryCommand) {
   testing::TempDir tmp;
   const fs::path data = tmp.path() / "Data";
+  hensuu store;
+  store.TionTable.Append({"つくば", "年/月/日\t地温(℃)\r2025/01/01\t5"});
+  ASSERT_TRUE(SaveDataFiles(store, data).empty());
+  const std::vector<std::vector<std::string>> commands{
+      {"dump", data.string()},
+      {"fit", Bench("soil-3x10.tsv"), "--std-temp", "25"},
+      {"fit-field", Bench("field-soil-1y.tsv"), "--std-temp", "25"},
+      {"estimate", Bench("series-2y.tsv"), "--model", "1", "--params", "16752,0.0204,9.73,1.66",
+       "--std-temp", "25"},
+      {"--help"},
+      {"--version"},
+      {"export", "--help"},
+  };
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0] + " " + args[1 % args.size()]);
+    const PipeRun r = IntoClosedPipe(args, tmp.path());
+    ASSERT_TRUE(WIFEXITED(r.status)) << "ended by signal " << WTERMSIG(r.status);
+    EXPECT_EQ(WEXITSTATUS(r.status), 2);
+    EXPECT_TRUE(Contains(r.err, "標準出力に書き込めませんでした")) << r.err;
+  }
+}
+
+// A data folder under `dir` holding one parameter set.
+fs::path OneParameterSet(const fs::path& dir) {
+  const fs::path data = dir / "Data";
   hensuu store;
   ParaRecord p;
   p.SoilName = "黒ボク土";
   p.ModelNo = 1;
   store.ParaTable.Append(p);
-  ASSERT_TRUE(SaveDataFiles(store, data).empty());
+  EXPECT_TRUE(SaveDataFiles(store, data).empty());
+  return data;
+}
+
+// A file made read-only, or a folder the user may not write in, is refused
+// as spreadsheet programs refuse it (also for the superuser, who could).
+TEST(CliOutput, AReportOverAReadOnlyFileOrIntoAReadOnlyFolderIsRefused) {
+  testing::TempDir tmp;
+  const fs::path data = OneParameterSet(tmp.path());
+  const fs::path file = tmp.path() / "old.pdf";
+  testing::WriteBytes(file, "old report");
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  const fs::path folder = tmp.path() / "ro";
+  fs::create_directory(folder);
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  for (const fs::path& out : {file, folder / "new.pdf"}) {
+    const ProgramRun r = Program({"report", "parameters", data.string(), "--out", out.string()},
+                                 "/dev/null", tmp.path());
+    EXPECT_EQ(r.code, 2) << out;
+    EXPECT_TRUE(Contains(r.err, "読み取り専用")) << r.err;
+  }
+  EXPECT_EQ(testing::ReadBytes(file), "old report");
+  EXPECT_TRUE(fs::is_empty(folder));
+  ::chmod(folder.c_str(), 0755);
+}
+
+TEST(CliOutput, AReportOntoAFifoOrALinkToOneIsRefusedAndTheFifoStays) {
+  testing::TempDir tmp;
+  const fs::path data = OneParameterSet(tmp.path());
   const fs::path fifo = tmp.path() / "report.pdf";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   fs::create_symlink(fifo, tmp.path() / "link.pdf");

@@ -78,6 +78,40 @@ inline Json ReadXlsx(const std::filesystem::path& xlsx) {
   }
 }
 
+inline constexpr const char* kXlsxStringsScript = R"PY(
+import json, re, sys, zipfile
+import xml.etree.ElementTree as ET
+ns = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
+root = ET.fromstring(zipfile.ZipFile(sys.argv[1]).read("xl/sharedStrings.xml"))
+escape = re.compile("_x([0-9A-Fa-f]{4})_")
+texts = []
+for si in root.findall("m:si", ns):
+    raw = "".join(t.text or "" for t in si.iter("{%s}t" % ns["m"]))
+    texts.append(escape.sub(lambda m: chr(int(m.group(1), 16)), raw))
+sys.stdout.buffer.write(json.dumps(texts, ensure_ascii=True).encode("ascii"))
+)PY";
+
+// The shared strings of a workbook as a spreadsheet reads them: straight
+// from the XML, each _xHHHH_ escape decoded to its character (openpyxl 3.0
+// leaves them as they are).
+inline Json ReadXlsxStrings(const std::filesystem::path& xlsx) {
+  const auto script = std::filesystem::temp_directory_path() /
+                      ("kelvora-xlsx-strings-" + std::to_string(::getpid()) + ".py");
+  {
+    std::ofstream s(script);
+    s << kXlsxStringsScript;
+  }
+  const std::string text =
+      RunCommand("python3 '" + script.string() + "' '" + xlsx.string() + "' 2>&1");
+  std::filesystem::remove(script);
+  try {
+    return ParseJson(text);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "Python could not read the strings of " << xlsx << ": " << text;
+    return Json();
+  }
+}
+
 inline constexpr const char* kCsvDumpScript = R"PY(
 import csv, json, sys
 with open(sys.argv[1], encoding="utf-8-sig", newline="") as f:

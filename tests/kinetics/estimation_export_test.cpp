@@ -8,6 +8,7 @@
 
 #include "../store/test_dir.h"
 #include "estimation_fixture.h"
+#include "store/grid_text.h"
 #include "xlsx_reader.h"
 
 namespace kelvora {
@@ -111,7 +112,8 @@ TEST(EstimationExport, XlsxHasOneSheetPerEstimationWithEveryDay) {
     EXPECT_EQ(sheet["name"].text, expectedName);
     EXPECT_EQ(sheet["freeze"].text, "A6");
     const Json& rows = sheet["rows"];
-    EXPECT_EQ(rows[0][0]["v"].text, "土壌名：");
+    // A coated fertilizer's name under the estimation screen's label.
+    EXPECT_EQ(rows[0][0]["v"].text, rec.ModelNo <= 3 ? "土壌名：" : "土壌(肥料)名：");
     EXPECT_EQ(rows[0][1]["v"].text, rec.SoilName);
     EXPECT_EQ(rows[1][0]["v"].text, "温度データ：");
     EXPECT_EQ(rows[1][1]["v"].text, rec.SiteName);
@@ -206,6 +208,110 @@ TEST(EstimationExport, NothingChosenOrAnUnknownExtensionWritesNothing) {
             "書き出す推定結果がありません。");
   EXPECT_NE(ExportEstimations(f.store, {0}, dir.path() / "a.txt").find(".csv"), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// The temperature of each exported day, against the plainest reading of the
+// rule: for each series of the estimation's name in table order, each place
+// in it in order, the first whose dates are the estimation's and that has a
+// temperature exactly on the days with an amount.
+std::vector<std::string> ReferenceTemperatures(const hensuu& store, const SuiteiRecord& rec) {
+  const auto rows = SplitGridText(rec.GridText);
+  const size_t count = rows.size() - 1;
+  auto cell = [](const std::vector<std::string>& row, size_t c) {
+    return c < row.size() ? row[c] : std::string();
+  };
+  for (int t = 1; t <= store.TionCount(); ++t) {
+    if (store.TionTable(t).SiteName != rec.SiteName) continue;
+    const auto days = SplitGridText(store.TionTable(t).GridText);
+    for (size_t start = 1; count > 0 && start + count <= days.size(); ++start) {
+      bool same = true;
+      for (size_t r = 1; r <= count && same; ++r) {
+        const auto& day = days[start + r - 1];
+        same = cell(day, 0) == cell(rows[r], 0) && cell(day, 1).empty() == cell(rows[r], 1).empty();
+      }
+      if (!same) continue;
+      std::vector<std::string> temps;
+      for (size_t r = 0; r < count; ++r) temps.push_back(cell(days[start + r], 1));
+      return temps;
+    }
+  }
+  return std::vector<std::string>(count);
+}
+
+TEST(EstimationExport, EachDayTakesItsTemperatureFromTheSeriesItWasComputedFrom) {
+  const ParaRecord soil{"土壌", 1, {17000, 0.022f, 11.5f, 0.9f, 0, 0, 0}, 0, 0, false, 25};
+  hensuu store;
+  auto series = [&](const std::string& name, const std::string& grid) {
+    store.TionTable.Append({name, "年/月/日\t地温(℃)\r" + grid});
+    return store.TionTable(store.TionCount());
+  };
+  const std::string days = "2024/05/01\t10\r2024/05/02\t11\r2024/05/03\t12\r2024/05/04\t13";
+  // Estimated from each series below, in this order (first, last day; 0 =
+  // the whole series).
+  const struct {
+    TionRecord series;
+    int from, to;
+  } cases[] = {
+      // Same name and dates as a later series, another day blank: the first
+      // that matches the blank days wins.
+      {series("畑", "2024/05/01\t10\r2024/05/02\t\r2024/05/03\t12\r2024/05/04\t13"), 0, 0},
+      {series("畑", "2024/05/01\t20\r2024/05/02\t21\r2024/05/03\t22\r2024/05/04\t23"), 0, 0},
+      // A range from the middle of a series whose dates repeat.
+      {series("水田", "2024/05/01\t1\r2024/05/02\t2\r2024/05/01\t3\r2024/05/02\t4\r2024/05/03\t5"),
+       3, 5},
+      // CR LF row breaks, a last row without a temperature, an empty last row.
+      {series("CRLF", "2024/05/01\t7\r\n2024/05/02\t8\r\n2024/05/03\t"), 0, 0},
+      {series("末尾", days + "\r"), 0, 0},
+      // Only in a series of another name.
+      {TionRecord{"消えた", "年/月/日\t地温(℃)\r" + days}, 0, 0},
+      // One day, then a range that fits only the second series of its name.
+      {series("畑", days), 2, 2},
+      {series("畑", days), 4, 4},
+  };
+  for (const auto& c : cases) {
+    store.SuiteiTable.Append(EstimateAsTheScreenDoes(soil, c.series, c.from, c.to));
+  }
+  // No day at all.
+  store.SuiteiTable.Append({1, "土壌", "畑", "年/月/日\t(mg/100g)", 25});
+  std::vector<int> chosen;
+  for (int i = 0; i < store.SuiteiCount(); ++i) chosen.push_back(i);
+  chosen.push_back(2);  // chosen twice
+
+  TempDir dir;
+  const auto out = dir.path() / "t.csv";
+  ASSERT_EQ(ExportEstimations(store, chosen, out), "");
+  const Json rows = ReadCsv(out);
+  size_t at = 1;
+  for (int index : chosen) {
+    const SuiteiRecord& rec = store.SuiteiTable(index + 1);
+    SCOPED_TRACE("estimation " + std::to_string(index + 1));
+    for (const std::string& temp : ReferenceTemperatures(store, rec)) {
+      ASSERT_LT(at, rows.size());
+      const std::string got = rows[at++][3].text;
+      EXPECT_EQ(got.empty() ? got : std::to_string(std::strtod(got.c_str(), nullptr)),
+                temp.empty() ? temp : std::to_string(std::strtod(temp.c_str(), nullptr)));
+    }
+  }
+  EXPECT_EQ(at, rows.size());
+  // The workbook's sheets hold the same temperatures (a day with nothing at
+  // all, the empty last row, is no row of the sheet).
+  const auto book = dir.path() / "t.xlsx";
+  ASSERT_EQ(ExportEstimations(store, chosen, book), "");
+  const Json sheets = ReadXlsx(book);
+  ASSERT_EQ(sheets.size(), chosen.size());
+  for (size_t s = 0; s < chosen.size(); ++s) {
+    const Json& sheet = sheets[s]["rows"];
+    const auto temps = ReferenceTemperatures(store, store.SuiteiTable(chosen[s] + 1));
+    for (size_t d = 0; d < temps.size(); ++d) {
+      SCOPED_TRACE("sheet " + std::to_string(s) + " day " + std::to_string(d));
+      if (temps[d].empty()) {
+        EXPECT_TRUE(5 + d >= sheet.size() || sheet[5 + d][1]["k"].text == "e");
+      } else {
+        ASSERT_LT(5 + d, sheet.size());
+        EXPECT_EQ(JsonDouble(sheet[5 + d][1]["v"]), std::strtod(temps[d].c_str(), nullptr));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ if (cd "$tmp/shlibs" && dpkg-shlibdeps -O "$root/usr/bin/kelvora" "$root/usr/bin
   deps=$(sed -n 's/^shlibs:Depends=//p' "$tmp/deps")
   missing=""
   for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6charts6 \
-    libqt6printsupport6 libqt6svg6 libxlsxwriter4; do
+    libqt6printsupport6 libqt6svg6 zlib1g; do
     echo "$deps" | grep -q "\(^\|, \)$lib\( \|,\|$\)" || missing="$missing $lib"
   done
   if [ -z "$missing" ]; then ok "dpkg-shlibdeps: $deps"; else fail "dpkg-shlibdeps lacks$missing: $deps"; fi

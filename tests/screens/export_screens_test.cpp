@@ -208,8 +208,24 @@ TEST_F(ExportScreens, ResultsChartPictureAtTwiceThePixelsOrAsSvgAndRefusals) {
   EXPECT_FALSE(fs::exists(Out("chart.bmp")));
   Answer(Out("no-such-folder/chart.png"));
   QTest::mouseClick(r->Command9, Qt::LeftButton);
+  // A picture the user made read-only, a folder they may not write in.
+  const fs::path readOnly = Out("ro.png");
+  std::ofstream(readOnly) << "old picture";
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  const fs::path readOnlyFolder = Out("ro");
+  fs::create_directory(readOnlyFolder);
+  ASSERT_EQ(::chmod(readOnlyFolder.c_str(), 0555), 0);
+  Answer(readOnly);
+  QTest::mouseClick(r->Command9, Qt::LeftButton);
+  Answer(readOnlyFolder / "chart.svg");
+  QTest::mouseClick(r->Command9, Qt::LeftButton);
+  EXPECT_EQ(test::ReadBytes(readOnly), "old picture");
+  EXPECT_TRUE(fs::is_empty(readOnlyFolder));
+  ::chmod(readOnlyFolder.c_str(), 0755);
   const QStringList m = Messages();
-  ASSERT_EQ(m.size(), 3);
+  ASSERT_EQ(m.size(), 5);
+  EXPECT_TRUE(m[3].contains("読み取り専用のファイルです")) << m[3].toStdString();
+  EXPECT_TRUE(m[4].contains("は読み取り専用です")) << m[4].toStdString();
   EXPECT_TRUE(m[0].startsWith(
       QStringLiteral("画像「%1」を保存できませんでした。").arg(QString::fromStdString(fifo))));
   EXPECT_TRUE(m[0].contains("通常のファイルではありません")) << m[0].toStdString();

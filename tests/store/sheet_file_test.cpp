@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
+#include "store/export_target.h"
 #include "test_dir.h"
 #include "xlsx_reader.h"
 
@@ -20,6 +22,7 @@ using testing::Json;
 using testing::JsonDouble;
 using testing::ReadBytes;
 using testing::ReadXlsx;
+using testing::ReadXlsxStrings;
 using testing::RunCommand;
 using testing::TempDir;
 using testing::WriteBytes;
@@ -136,6 +139,7 @@ TEST(SheetFile, SheetNamesFollowExcelRules) {
        {japanese31, "褐色森林土の長期連用試験圃場における牛ふん堆肥の窒素無 (2)"}},
       {{std::string(30, 'e') + emoji}, {std::string(30, 'e')}},
       {{std::string(29, 'e') + emoji + "z"}, {std::string(29, 'e') + emoji}},
+      {{"A", "A", "A (2)", "a", "A"}, {"A", "A (2)", "A (2) (2)", "a (3)", "A (4)"}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ValidSheetNames(c.wanted), c.expected) << c.wanted[0];
@@ -262,6 +266,169 @@ TEST(SheetFile, TooLongTextFailsWithoutTouchingTheOldFile) {
   const std::string m = WriteSheetsXlsx(out, {s});
   EXPECT_NE(m.find("書き込めませんでした"), std::string::npos) << m;
   EXPECT_EQ(ReadBytes(out), "old");
+}
+
+// Texts a spreadsheet would run as a formula (or a DDE call) stay texts in
+// CSV; numbers and texts with such a character further on are untouched.
+TEST(SheetFile, CsvTextsThatASpreadsheetWouldRunStayTexts) {
+  const struct {
+    SheetCell cell;
+    const char* csv;
+  } cases[] = {
+      {SheetCell::Text("=HYPERLINK(\"http://x\",\"a\")"), "'=HYPERLINK(\"http://x\",\"a\")"},
+      {SheetCell::Text("=cmd|' /C calc'!A0"), "'=cmd|' /C calc'!A0"},
+      {SheetCell::Text("+81-29"), "'+81-29"},
+      {SheetCell::Text("-1.5"), "'-1.5"},
+      {SheetCell::Text("@SUM(A1)"), "'@SUM(A1)"},
+      {SheetCell::Text("\t=1"), "'\t=1"},
+      {SheetCell::Text("\r=1"), "'\r=1"},
+      {SheetCell::Text("'quoted"), "'quoted"},
+      {SheetCell::Text("a=b-c"), "a=b-c"},
+      {SheetCell::Text(" =1"), " =1"},
+      {SheetCell::Text("＝全角"), "＝全角"},
+      {SheetCell::Text(""), ""},
+      {SheetCell::Number(-1.5), "-1.5"},
+      {SheetCell::Number(-0.25, 2), "-0.25"},
+      {SheetCell::Date(2024, 1, 2), "2024/01/02"},
+  };
+  Sheet sheet;
+  for (const auto& c : cases) {
+    EXPECT_EQ(CsvCellText(c.cell), c.csv) << c.csv;
+    sheet.rows.push_back({c.cell, SheetCell::Text("x")});
+  }
+  // In the file: quoted where the apostrophe's text needs it, read back by
+  // Python's csv module as the apostrophe and the text.
+  TempDir dir;
+  const auto out = dir.path() / "a.csv";
+  ASSERT_EQ(WriteSheetCsv(out, sheet), "");
+  EXPECT_EQ(ReadBytes(out).substr(0, 40),
+            "\xEF\xBB\xBF\"'=HYPERLINK(\"\"http://x\"\",\"\"a\"\")\",x\r\n");
+  const Json rows = testing::ReadCsv(out);
+  ASSERT_EQ(rows.size(), std::size(cases));
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i][0].text, cases[i].csv) << i;
+}
+
+// A text holding what reads like the workbook format's escape of a character
+// is read back literally, distinct from the real character.
+TEST(SheetFile, XlsxTextsThatLookLikeEscapesReadBackLiterally) {
+  const std::vector<std::string> texts = {"_x000D_",
+                                          "a\rb",
+                                          "_x0041_",
+                                          "x_x005F_y",
+                                          "_X0041_",
+                                          "_x000D_x0041_",
+                                          "_x12",
+                                          "_x1234",
+                                          "\x01"
+                                          "ctl",
+                                          "tab\tand\nLF",
+                                          "&<>\"'",
+                                          " 空白 ",
+                                          "CR\r"};
+  Sheet sheet;
+  sheet.headerRow = -1;
+  for (const std::string& t : texts) sheet.rows.push_back({SheetCell::Text(t)});
+  TempDir dir;
+  const auto out = dir.path() / "esc.xlsx";
+  ASSERT_EQ(WriteSheetsXlsx(out, {sheet}), "");
+  const Json strings = ReadXlsxStrings(out);
+  ASSERT_EQ(strings.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(strings[i].text, texts[i]) << i;
+  // And another reader opens it, the texts in their cells.
+  const Json book = ReadXlsx(out);
+  ASSERT_EQ(book.size(), 1u);
+  EXPECT_EQ(book[0]["rows"].size(), texts.size());
+  EXPECT_EQ(book[0]["rows"][10][0]["v"].text, "&<>\"'");
+}
+
+// Nothing is written to a temporary folder: an export works without one.
+TEST(SheetFile, XlsxNeedsNoTemporaryFolder) {
+  TempDir dir;
+  const auto out = dir.path() / "t.xlsx";
+  // TMPDIR names a folder that does not exist while the workbook is written.
+  struct Restore {
+    const char* before = std::getenv("TMPDIR");
+    std::string saved = before ? before : "";
+    ~Restore() { before ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR"); }
+  };
+  std::string m;
+  {
+    Restore restore;
+    ::setenv("TMPDIR", (dir.path() / "none").c_str(), 1);
+    m = WriteSheetsXlsx(out, {SampleSheet()});
+  }
+  EXPECT_EQ(m, "");
+  EXPECT_EQ(ReadXlsx(out).size(), 1u);
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+}
+
+// The same sheets give the same bytes, whether held whole or made one at a
+// time; the file is a sound ZIP archive.
+TEST(SheetFile, XlsxIsTheSameForTheSameSheets) {
+  TempDir dir;
+  std::vector<Sheet> sheets = {SampleSheet(), BigSheet()};
+  sheets[1].name = "大";
+  ASSERT_EQ(WriteSheetsXlsx(dir.path() / "a.xlsx", sheets), "");
+  ASSERT_EQ(
+      WriteSheetsXlsx(dir.path() / "b.xlsx", {"試料", "大"}, [&](size_t i) { return sheets[i]; }),
+      "");
+  const std::string a = ReadBytes(dir.path() / "a.xlsx");
+  EXPECT_EQ(a, ReadBytes(dir.path() / "b.xlsx"));
+  EXPECT_EQ(RunCommand(
+                "python3 -c 'import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' '" +
+                (dir.path() / "a.xlsx").string() + "'"),
+            "None\n");
+  const Json book = ReadXlsx(dir.path() / "a.xlsx");
+  ASSERT_EQ(book.size(), 2u);
+  EXPECT_EQ(book[1]["rows"].size(), 3000u);
+  EXPECT_EQ(book[1]["rows"][2999][0]["v"].text, "行2999");
+}
+
+// A file made read-only, or a folder the user may not write in, is refused
+// by every export, as spreadsheet programs refuse it; the superuser too, who
+// could write anyway: the permissions say what the user meant.
+TEST(SheetFile, ReadOnlyFileOrFolderIsRefusedAndKept) {
+  TempDir dir;
+  const auto file = dir.path() / "ro.xlsx";
+  WriteBytes(file, "old");
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  const auto folder = dir.path() / "ro";
+  std::filesystem::create_directory(folder);
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  const std::vector<std::function<std::string(const std::filesystem::path&)>> writers = {
+      [](const std::filesystem::path& p) { return WriteSheetsXlsx(p, {SampleSheet()}); },
+      [](const std::filesystem::path& p) { return WriteSheetCsv(p, SampleSheet()); },
+      [](const std::filesystem::path& p) {
+        std::string reason;
+        return WriteExportFile(p, "picture", reason) ? std::string() : reason;
+      },
+  };
+  for (const auto& write : writers) {
+    const std::string overFile = write(file);
+    EXPECT_NE(overFile.find("読み取り専用のファイルです"), std::string::npos) << overFile;
+    const std::string intoFolder = write(folder / "new.csv");
+    EXPECT_NE(intoFolder.find("フォルダ「" + folder.string() + "」は読み取り専用です"),
+              std::string::npos)
+        << intoFolder;
+  }
+  EXPECT_EQ(ReadBytes(file), "old");
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 2);
+  // Writable again, both are written.
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+  EXPECT_EQ(WriteSheetCsv(file, SampleSheet()), "");
+  EXPECT_EQ(WriteSheetCsv(folder / "new.csv", SampleSheet()), "");
 }
 
 }  // namespace
