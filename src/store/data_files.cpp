@@ -1,6 +1,7 @@
 #include "store/data_files.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/random.h>
@@ -678,6 +679,9 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
     for (size_t i = 0; i < files.size(); ++i)
       jobs.emplace_back([&, i] { files[i].second(outcomes[i]); });
     RunSpread(jobs);
+    // What the readers held while they worked goes back to the system (the
+    // helper thread's share would otherwise stay with the process).
+    ::malloc_trim(0);
     for (size_t i = 0; i < files.size(); ++i) {
       messages.insert(messages.end(), outcomes[i].messages.begin(), outcomes[i].messages.end());
       if (outcomes[i].notToSave) store.FilesNotToSave.insert(files[i].first);
