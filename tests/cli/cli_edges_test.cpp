@@ -1,8 +1,7 @@
 // kelvora-cli fit and fit-field at the edges of the fit: observations near
 // the smallest single give whole, valid UTF-8 JSON; days the Gaussian model
 // cannot count are refused naming the row; too few observations are no
-// success for either material, and no statistic is given without degrees of
-// freedom.
+// success for either material.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -116,20 +115,8 @@ TEST_F(CliEdges, TooFewObservationsAreNoSuccessForEitherMaterial) {
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(Contains(r.err, "警告: 測定値が2個しかありません。どのモデルもパラメータが4個以上"))
         << r.err;
-    const Json j = testing::ParseJson(r.out);
-    ASSERT_EQ(j["models"].size(), 3u);
-    for (const Json& m : j["models"].items) {
-      SCOPED_TRACE(m["model"].number);
-      const Json& st = m["stats"];
-      ASSERT_EQ(st.kind, Json::Object);
-      if (st["dof"].number > 0) continue;  // the Gaussian model's σ alone
-      for (const char* key : {"sigma", "r2", "adj_r2", "aicc"}) {
-        EXPECT_EQ(st[key].kind, Json::Null) << key;
-      }
-      for (const char* list : {"se", "t", "ci95", "half_life", "q10"}) {
-        for (const Json& v : st[list].items) EXPECT_EQ(v.kind, Json::Null) << list;
-      }
-    }
+    // The result is written all the same (its statistics: the core's tests).
+    EXPECT_EQ(testing::ParseJson(r.out)["models"].size(), 3u);
   }
 }
 
