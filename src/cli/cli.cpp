@@ -70,7 +70,8 @@ const char* kFitHelp =
     "                   初期値の探索を省きます（「初期値の変更」→「再計算」と同じ）\n"
     "\n"
     "結果は JSON で標準出力へ。表や標準温度に誤りがあるときは終了コード 2、\n"
-    "モデルの解が求まらないときは終了コード 3。数字でないセルは空欄として扱い、\n"
+    "モデルの解が求まらないとき、測定値がどのモデルのパラメータの数より少ないときは\n"
+    "終了コード 3。数字でないセルは空欄として扱い、\n"
     "その位置を標準エラー出力に示します。標準エラー出力が端末のときは、\n"
     "計算中のモデルと反復回数を1行で表示します。\n"
     "各モデルの \"stats\" には、保存されるパラメータでのフィット統計（標準誤差、95%信頼区間、\n"
@@ -79,7 +80,7 @@ const char* kFitHelp =
     "各モデルの \"refined\" には、最小二乗法（Levenberg–Marquardt）で精密化した値と、\n"
     "その値での残差平方和・AIC（算出と同じ計算）、0.1% を超えて下がったか（improved）、\n"
     "出発点（optimum: 算出結果、grid: 初期値の候補）を出力します。\"refined_best\" は\n"
-    "精密化した値で AIC が最小のモデルです。\n";
+    "精密化した値で AIC が最小のモデルです（精密化できたモデルがないときは null）。\n";
 
 const char* kFitFieldHelp =
     "使い方: kelvora-cli fit-field TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
@@ -488,7 +489,8 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   json << "]";
   if (ok) {
     json << ", \"best\": " << s.currentModel;
-    json << ", \"refined_best\": " << refined.refinedBestModel;
+    json << ", \"refined_best\": "
+         << (refined.refinedBestModel ? std::to_string(refined.refinedBestModel) : "null");
     json << ", \"record\": " << JsonRecord(result.record);
     json << ", \"chart\": [";
     for (size_t i = 0; i < s.chartTable.size(); ++i) {
@@ -501,16 +503,19 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   }
   json << "}\n";
   if (!WriteResult(out, json.str(), err)) return 2;
-  // Fewer observations than any model has parameters: the result stands,
-  // but no parameter set is determined by the data.
+  // Fewer observations than any model has parameters (the Gaussian model's
+  // six count, as its AIC counts them): the result is written, but no
+  // parameter set is determined by the data, so it is no success.
   int fewest = 0;
   for (int16_t m : MaterialModels(s.material)) {
-    fewest = fewest == 0 ? FittedParamCount(m) : std::min<int>(fewest, FittedParamCount(m));
+    fewest = fewest == 0 ? RecordParamCount(m) : std::min<int>(fewest, RecordParamCount(m));
   }
-  if (observations < fewest) {
+  const bool undetermined = observations < fewest;
+  if (undetermined) {
     err << "警告: 測定値が" << observations << "個しかありません。どのモデルもパラメータが"
         << fewest << "個以上あるため、パラメータは定まりません。\n";
   }
+  if (ok && undetermined) return 3;
   if (!ok) {
     err << ModelName(host.failedModel) << ": パラメータの解が求まりませんでした\n"
         << "--initial " << host.failedModel

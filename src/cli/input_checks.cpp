@@ -44,10 +44,7 @@ bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err) {
   return false;
 }
 
-namespace {
-
-// Length of the UTF-8 sequence starting at s[i], 0 when it is not one
-// (overlong forms, surrogates and values beyond U+10FFFF are refused).
+// Overlong forms, surrogates and values beyond U+10FFFF are refused.
 size_t Utf8Length(std::string_view s, size_t i) {
   const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
   const unsigned char c = b(i);
@@ -74,8 +71,6 @@ size_t Utf8Length(std::string_view s, size_t i) {
   }
   return n;
 }
-
-}  // namespace
 
 int FirstNonUtf8Line(std::string_view text) {
   int line = 1;

@@ -25,6 +25,8 @@ bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err);
 // are not UTF-8, 0 when the whole text is UTF-8.
 int FirstNonUtf8Line(std::string_view text);
 bool IsUtf8(std::string_view text);
+// Length of the UTF-8 sequence starting at text[i], 0 when it is not one.
+size_t Utf8Length(std::string_view text, size_t i);
 
 // A cell's text for a message: at most `maxChars` characters, "…" when cut.
 std::string ShortText(std::string_view text, size_t maxChars = 20);

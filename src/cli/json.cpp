@@ -3,14 +3,28 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/input_checks.h"
 #include "store/number_text.h"
 
 namespace kelvora {
 
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
-  for (char ch : text) {
-    unsigned char c = static_cast<unsigned char>(ch);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x80) {
+      // The output is always UTF-8: a byte that starts no UTF-8 character
+      // becomes U+FFFD.
+      const size_t n = Utf8Length(text, i);
+      if (n == 0) {
+        out += "\xEF\xBF\xBD";
+      } else {
+        out.append(text, i, n);
+        i += n - 1;
+      }
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";

@@ -84,4 +84,9 @@ float RoundToSingle(double x) {
 
 double RoundHalfEven(double v) { return std::nearbyint(v); }
 
+bool IsCountableDay(double day) {
+  const double D = RoundHalfEven(day);
+  return D >= -32768.0 && D <= 32767.0;
+}
+
 }  // namespace kelvora

@@ -37,4 +37,9 @@ float RoundToSingle(double x);
 // as the Gaussian model counts its daily terms.
 double RoundHalfEven(double v);
 
+// The Gaussian model counts its daily terms up to the day rounded so, in a
+// 16-bit count: a day that rounds to a count outside -32768 … 32767 cannot be
+// evaluated by it.
+bool IsCountableDay(double day);
+
 }  // namespace kelvora

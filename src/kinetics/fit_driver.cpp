@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kinetics/curves.h"
 #include "kinetics/lab_table.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
@@ -30,6 +31,18 @@ std::optional<std::string> CheckName(const std::string& name) {
   std::string bad;
   const std::string stored = ToStoredForms(name);
   if (!CanStoreText(stored, &bad)) return UnstorableTextMessage(stored, bad);
+  return std::nullopt;
+}
+
+// The Gaussian model of a fertilizer counts its terms day by day: a day it
+// cannot count would leave its residual sum short of that day's cell and
+// every later one, and such a sum must never compete with the others.
+std::optional<std::string> CheckCountableDays(const GridTable& g, int16_t rowCount) {
+  for (int r = 1; r <= rowCount; ++r) {
+    if (IsCountableDay(*ParseSingle(g.Cell(r, 0)))) continue;
+    return "表の" + std::to_string(r + 1) + "行目の培養日数「" + g.Cell(r, 0) +
+           "」は被覆肥料では計算できません。\n培養日数を-32768～32767の範囲で記入して下さい";
+  }
   return std::nullopt;
 }
 
@@ -77,6 +90,9 @@ std::optional<std::string> PrepareLabFit(FitSession& s, const GridTable& g,
     }
   }
   if (!pending.empty()) return pending;
+  if (fertilizer) {
+    if (auto m = CheckCountableDays(g, rowCount)) return m;
+  }
   if (auto m = CheckStandardTemp(standardTemp)) return m;
   if (auto m = CheckName(sampleName)) return m;
 

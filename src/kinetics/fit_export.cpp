@@ -121,11 +121,14 @@ Sheet ParameterRows(const FitSession& s) {
     if (!HasFit(s, m)) continue;
     const std::vector<float> values = RecordParams(s, m);
     const std::vector<ParamRow> rows = ModelParamRows(m, ModelTexts::Results);
+    // The names and decimals of the results screen, the amounts in the
+    // material's unit (a fertilizer's in %).
+    const std::vector<std::string>& units = MaterialParamUnits(m);
     for (size_t i = 0; i < rows.size() && i < values.size(); ++i) {
-      sheet.rows.push_back(
-          {SheetCell::Text(ModelName(m)), SheetCell::Text(rows[i].name),
-           SheetCell::Number(StoredSingle(values[i]), rows[i].decimals),
-           rows[i].unit.empty() ? SheetCell::Blank() : SheetCell::Text(rows[i].unit)});
+      const std::string unit = i < units.size() ? units[i] : std::string();
+      sheet.rows.push_back({SheetCell::Text(ModelName(m)), SheetCell::Text(rows[i].name),
+                            SheetCell::Number(StoredSingle(values[i]), rows[i].decimals),
+                            unit.empty() ? SheetCell::Blank() : SheetCell::Text(unit)});
     }
     sheet.rows.push_back({SheetCell::Text(ModelName(m)), SheetCell::Text("AIC"),
                           SheetCell::Number(StoredSingle(s.aic[m]), 2), SheetCell::Blank()});

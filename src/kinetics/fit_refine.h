@@ -41,7 +41,10 @@ struct FitRefinement {
   std::array<std::optional<RefinedModel>, 7> models;  // [1..6], the models of the fit
   int16_t fitBestModel = 0;                           // lowest AIC of the fit
   int16_t refinedBestModel = 0;                       // lowest AIC after refinement
-  bool bestModelChanges() const { return fitBestModel != refinedBestModel; }
+  // 0 when no model has an AIC to compare, which changes nothing.
+  bool bestModelChanges() const {
+    return fitBestModel != 0 && refinedBestModel != 0 && fitBestModel != refinedBestModel;
+  }
 };
 
 // How many of the best grid points start a refinement besides the optimum.

@@ -3,7 +3,6 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <boost/math/distributions/students_t.hpp>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -86,9 +85,13 @@ LsqStats ComputeLsqStats(const LsqInput& in) {
   out.p = p;
   out.dof = n - p;
   if (out.dof > 0) out.sigma = std::sqrt(out.rss / out.dof);
-  if (sst > 0) {
-    out.r2 = 1 - out.rss / sst;
-    if (n - p > 0) out.adjR2 = 1 - (out.rss / sst) * (n - 1) / static_cast<double>(n - p);
+  // R² only with degrees of freedom left: a model that passes through every
+  // observation says nothing by its R² of 1.
+  if (sst > 0 && n - p > 0) {
+    const double r2 = 1 - out.rss / sst;
+    const double adjR2 = 1 - (out.rss / sst) * (n - 1) / static_cast<double>(n - p);
+    if (std::isfinite(r2)) out.r2 = r2;
+    if (std::isfinite(adjR2)) out.adjR2 = adjR2;
   }
   if (p == 0) return out;
 
@@ -396,9 +399,8 @@ class Evaluator {
       int need = -1;
       for (const Point& pt : pts) {
         if (pt.group != c) continue;
-        const double D = RoundHalfEven(pt.day);
-        if (!(D >= -32768.0 && D <= 32767.0)) return false;
-        need = std::max(need, static_cast<int>(D));
+        if (!IsCountableDay(pt.day)) return false;
+        need = std::max(need, static_cast<int>(RoundHalfEven(pt.day)));
       }
       bool any = false;
       for (const Point& pt : pts) any = any || pt.group == c;
@@ -475,12 +477,10 @@ bool HasStoredParams(const FitSession& s, int16_t model) {
   return static_cast<int>(s.params[model].size()) == FittedParamCount(model);
 }
 
-// Two decimals, whatever the locale ("-0.97").
+// Two decimals, whatever the locale ("-0.97"); a value too large for them
+// in three significant digits ("-2.2e+61"), never cut short.
 std::string Fixed2(double v) {
-  char buf[64];
-  const std::to_chars_result r =
-      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-  return std::string(buf, r.ptr);
+  return std::fabs(v) < 1e6 ? FormatFixed(v, 2) : FormatSignificant(v, 3);
 }
 
 }  // namespace
@@ -574,7 +574,7 @@ FitStats ComputeFitStats(const FitSession& s) {
     } else {
       st.names = ParamNames(m);
       st.names.resize(st.values.size());
-      st.units = ParamUnits(m);
+      st.units = MaterialParamUnits(m);
       st.units.resize(st.values.size());
     }
     std::vector<double> calc, adj, jac;
@@ -604,13 +604,15 @@ FitStats ComputeFitStats(const FitSession& s) {
     if (n - K - 1 > 0) st.aicc = st.aic + 2.0 * K * (K + 1) / (n - K - 1);
     st.bic = st.aic - 2.0 * K + K * std::log(n);
 
-    // Half-lives and Q10 at the standard temperature.
+    // Half-lives and Q10 at the standard temperature; none where the data
+    // leave no degrees of freedom (the values are then whatever the search
+    // started from).
     const size_t P = st.values.size();
     st.halfLife.assign(P, std::nullopt);
     st.q10.assign(P, std::nullopt);
     const double ts = s.standardTemp;
     const double q10Slope = 10.0 / (kGasConstant * (ts + 273) * (ts + 283));
-    for (size_t j = 0; j < P; ++j) {
+    for (size_t j = 0; j < P && st.lsq.dof > 0; ++j) {
       const std::optional<double>& se = st.lsq.se[j];
       if (IsRateConstantSlot(m, j) && st.values[j] > 0) {
         DerivedValue h;

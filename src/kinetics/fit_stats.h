@@ -41,8 +41,8 @@ struct LsqStats {
   int dof = 0;  // n − p
   double rss = 0;
   std::optional<double> sigma;      // √(rss / dof), when dof > 0
-  std::optional<double> r2;         // 1 − rss / SST, when SST > 0
-  std::optional<double> adjR2;      // also needs n − p > 0
+  std::optional<double> r2;         // 1 − rss / SST, when SST > 0 and dof > 0
+  std::optional<double> adjR2;      // the same, adjusted for the dof
   bool determined = false;          // rcond ≥ 1e-12 and n > p: the intervals exist
   double rcond = 0;                 // of JᵀJ with the columns scaled to unit length
   std::optional<double> tQuantile;  // t₀.₉₇₅(dof)
@@ -104,10 +104,12 @@ struct ModelStats {
   double bic = 0;
   double deltaAic = 0;
   double akaikeWeight = 0;
-  std::vector<std::optional<DerivedValue>> halfLife;  // rate-constant slots: ln 2 / k (days at Ts)
-  std::vector<std::optional<DerivedValue>> q10;       // activation-energy slots
-  std::vector<std::string> warnings;                  // Japanese texts
-  std::vector<StatsPoint> points;                     // in the order of the observations
+  // Rate-constant slots: ln 2 / k (days at Ts); activation-energy slots: Q10.
+  // None where dof ≤ 0.
+  std::vector<std::optional<DerivedValue>> halfLife;
+  std::vector<std::optional<DerivedValue>> q10;
+  std::vector<std::string> warnings;  // Japanese texts
+  std::vector<StatsPoint> points;     // in the order of the observations
 };
 
 struct FitStats {

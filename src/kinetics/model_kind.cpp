@@ -1,5 +1,6 @@
 #include "kinetics/model_kind.h"
 
+#include <array>
 #include <stdexcept>
 
 namespace kelvora {
@@ -92,6 +93,23 @@ const std::string& FormulaResultsLine2(int16_t m) { return Texts(m).results2; }
 const std::string& FormulaListText(int16_t m) { return Texts(m).list; }
 const std::string& FormulaPrintText(int16_t m) { return Texts(m).print; }
 std::string AmountUnitHeader(int16_t m) { return m <= 3 ? "(mg/100g)" : "(%)"; }
+
+const std::vector<std::string>& MaterialParamUnits(int16_t m) {
+  static const std::array<std::vector<std::string>, kModelCount> kUnits = [] {
+    std::array<std::vector<std::string>, kModelCount> units;
+    for (int16_t model = 1; model <= kModelCount; ++model) {
+      std::vector<std::string>& u = units[model - 1];
+      u = ParamUnits(model);
+      if (model <= 3) continue;
+      for (std::string& unit : u) {
+        if (unit == "mg/100g") unit = "%";
+      }
+    }
+    return units;
+  }();
+  if (!IsValidModel(m)) throw std::out_of_range("model number out of range");
+  return kUnits[m - 1];
+}
 
 namespace {
 

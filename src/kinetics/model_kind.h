@@ -40,6 +40,10 @@ const std::vector<std::string>& ParamNames(int16_t modelNo);
 const std::vector<std::string>& DialogParamNames(int16_t modelNo);
 // Unit texts per slot ("cal/mol", "/day", "mg/100g", "day").
 const std::vector<std::string>& ParamUnits(int16_t modelNo);
+// The same with the amounts in the unit of the model's material: "mg/100g"
+// for a soil, "%" for a coated fertilizer. The windows and exports beyond the
+// results screen (which keeps "mg/100g" for both) label amounts with these.
+const std::vector<std::string>& MaterialParamUnits(int16_t modelNo);
 
 // Formula texts: results screen (two lines), printed reports.
 const std::string& FormulaResultsLine1(int16_t modelNo);

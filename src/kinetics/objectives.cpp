@@ -212,9 +212,9 @@ class LabObjective : public Objective {
     for (int c = 1; c <= 3; ++c) {
       int need = -1;
       for (const LabCell& cell : cols_[c].cells) {
-        double D = RoundHalfEven(static_cast<double>(cell.day));
-        if (!(D >= -32768.0 && D <= 32767.0)) break;  // that cell fails; later ones are not reached
-        need = std::max(need, static_cast<int>(D));
+        // A cell beyond the count fails; later ones are not reached.
+        if (!IsCountableDay(static_cast<double>(cell.day))) break;
+        need = std::max(need, static_cast<int>(RoundHalfEven(static_cast<double>(cell.day))));
       }
       if (!gaussOk_[c]) need = -1;
       terms[c].assign(need + 1, 0.0);
@@ -243,9 +243,8 @@ class LabObjective : public Objective {
     for (int c = 1; c <= 3; ++c) {
       std::vector<double> prefix;  // prefix[i] = tk after the terms 0 ... i
       for (const LabCell& cell : cols_[c].cells) {
-        double D = RoundHalfEven(static_cast<double>(cell.day));
-        if (!(D >= -32768.0 && D <= 32767.0)) return {acc.Value(), false};  // beyond a 16-bit count
-        const int last = static_cast<int>(D);
+        if (!IsCountableDay(static_cast<double>(cell.day))) return {acc.Value(), false};
+        const int last = static_cast<int>(RoundHalfEven(static_cast<double>(cell.day)));
         double tk = 0;
         if (last >= 0) {
           if (!gaussOk_[c]) return {acc.Value(), false};

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "screens/list_name_delegate.h"
 #include "screens/look.h"
 
 namespace kelvora {
@@ -47,6 +48,7 @@ void CaptionBox::mouseReleaseEvent(QMouseEvent* event) {
 
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
+  setItemDelegate(new ListNameDelegate(this));  // a full table's names laid out at once
 }
 
 void ListBox::mousePressEvent(QMouseEvent* event) {

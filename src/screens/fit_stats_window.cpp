@@ -530,13 +530,15 @@ void FitStatsWindow::FillTables(const ModelStats* st) {
   std::vector<std::pair<QString, QString>> items;
   if (st) {
     const LsqStats& l = st->lsq;
+    // Without degrees of freedom nothing is estimated from the data.
+    const QString noDof = l.dof <= 0 ? kNotEstimable : kUndefined;
     items = {
         {QStringLiteral("n"), QString::number(l.n)},
         {QStringLiteral("自由度"), QString::number(l.dof)},
         {QStringLiteral("残差平方和"),
          QStringLiteral("%1（フィット %2）").arg(Num(l.rss, 7), Num(st->fitRss, 7))},
-        {QStringLiteral("R²"), l.r2 ? Fixed(*l.r2, 5) : kUndefined},
-        {QStringLiteral("自由度調整済みR²"), l.adjR2 ? Fixed(*l.adjR2, 5) : kUndefined},
+        {QStringLiteral("R²"), l.r2 ? Fixed(*l.r2, 5) : noDof},
+        {QStringLiteral("自由度調整済みR²"), l.adjR2 ? Fixed(*l.adjR2, 5) : noDof},
         {QStringLiteral("AIC"), Fixed(st->aic, 2)},
         {QStringLiteral("AICc"), st->aicc ? Fixed(*st->aicc, 2) : kUndefined},
         {QStringLiteral("BIC"), Fixed(st->bic, 2)},
@@ -590,19 +592,30 @@ void FitStatsWindow::FillTables(const ModelStats* st) {
       {QStringLiteral("項目"), QStringLiteral("値"), QStringLiteral("標準誤差")});
   int rows = 0;
   DerivedTable->setRowCount(0);
-  auto addRow = [&](const QString& name, const DerivedValue& v) {
+  auto addRow = [&](const QString& name, const std::optional<DerivedValue>& v) {
     DerivedTable->insertRow(rows);
     DerivedTable->setItem(rows, 0, Cell(name, Qt::AlignLeft | Qt::AlignVCenter));
-    DerivedTable->setItem(rows, 1, Cell(Num(v.value)));
-    DerivedTable->setItem(rows, 2, Cell(v.se ? Num(*v.se, 4) : kNotEstimable));
+    DerivedTable->setItem(rows, 1, Cell(v ? Num(v->value) : kNotEstimable));
+    DerivedTable->setItem(rows, 2, Cell(v && v->se ? Num(*v->se, 4) : kNotEstimable));
     ++rows;
   };
+  // Without degrees of freedom the rows stay, marked as not estimable.
+  const bool noDof = st && st->lsq.dof <= 0;
   for (size_t j = 0; j < P; ++j) {
-    if (st->halfLife[j])
-      addRow(QStringLiteral("半減期 ln2/%1 (日)").arg(Q(st->names[j])), *st->halfLife[j]);
+    const QString name = QStringLiteral("半減期 ln2/%1 (日)").arg(Q(st->names[j]));
+    if (st->halfLife[j]) {
+      addRow(name, *st->halfLife[j]);
+    } else if (noDof && IsRateConstantSlot(st->model, j)) {
+      addRow(name, std::nullopt);
+    }
   }
   for (size_t j = 0; j < P; ++j) {
-    if (st->q10[j]) addRow(QStringLiteral("Q10 (%1)").arg(Q(st->names[j])), *st->q10[j]);
+    const QString name = QStringLiteral("Q10 (%1)").arg(Q(st->names[j]));
+    if (st->q10[j]) {
+      addRow(name, *st->q10[j]);
+    } else if (noDof && IsActivationEnergySlot(st->model, j)) {
+      addRow(name, std::nullopt);
+    }
   }
   if (rows == 0) {
     DerivedTable->setRowCount(1);

@@ -4,18 +4,48 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvora {
 namespace {
 
-// Runs iconv over the whole input; on failure reports the offset of the
-// offending input byte.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   size_t* badOffset) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
+// An iconv descriptor per thread and direction, opened once: opening one
+// costs more than converting a record's text. Its shift state is reset
+// before every use.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (Ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Reset() {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return cd_;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToCp932() {
+  thread_local Converter c("CP932", "UTF-8");
+  return c;
+}
+
+Converter& FromCp932() {
+  thread_local Converter c("UTF-8", "CP932");
+  return c;
+}
+
+// Runs iconv over the whole input, appending to `out`; on failure reports
+// the offset of the offending input byte.
+bool Convert(Converter& converter, std::string_view in, std::string& out, size_t* badOffset) {
+  if (!converter.Ok()) return false;
+  iconv_t cd = converter.Reset();
   std::vector<char> buf(in.size() * 3 + 16);
   char* inPtr = const_cast<char*>(in.data());
   size_t inLeft = in.size();
@@ -41,13 +71,34 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
     out.append(buf.data(), outPtr - buf.data());
   }
-  iconv_close(cd);
-  if (!ok) {
-    if (badOffset) *badOffset = in.size() - inLeft;
-    return std::nullopt;
-  }
-  return out;
+  if (!ok && badOffset) *badOffset = in.size() - inLeft;
+  return ok;
 }
+
+// Converts a run of whole non-ASCII characters, appending it. The same short
+// runs come back record after record (the grids' header labels, the start of
+// names): those are remembered per thread.
+bool DecodeRun(std::string_view run, std::string& out) {
+  constexpr size_t kLongest = 32, kKept = 4096;
+  thread_local std::unordered_map<std::string, std::string> known;
+  if (run.size() <= kLongest) {
+    const auto it = known.find(std::string(run));
+    if (it != known.end()) {
+      out += it->second;
+      return true;
+    }
+  }
+  const size_t at = out.size();
+  if (!Convert(FromCp932(), run, out, nullptr)) return false;
+  if (run.size() <= kLongest) {
+    if (known.size() >= kKept) known.clear();
+    known.emplace(std::string(run), out.substr(at));
+  }
+  return true;
+}
+
+// A lead byte of a two-byte CP932 character.
+bool IsCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 size_t Utf8Length(unsigned char lead) {
   if (lead < 0x80) return 1;
@@ -61,16 +112,40 @@ size_t Utf8Length(unsigned char lead) {
 
 std::optional<std::string> EncodeCp932(std::string_view utf8, std::string* badChar) {
   size_t bad = 0;
-  std::optional<std::string> r = Convert("CP932", "UTF-8", utf8, &bad);
-  if (!r && badChar) {
-    size_t n = bad < utf8.size() ? Utf8Length(static_cast<unsigned char>(utf8[bad])) : 0;
-    *badChar = std::string(utf8.substr(bad, n));
+  std::string out;
+  if (!Convert(ToCp932(), utf8, out, &bad)) {
+    if (badChar) {
+      size_t n = bad < utf8.size() ? Utf8Length(static_cast<unsigned char>(utf8[bad])) : 0;
+      *badChar = std::string(utf8.substr(bad, n));
+    }
+    return std::nullopt;
   }
-  return r;
+  return out;
 }
 
 std::optional<std::string> DecodeCp932(std::string_view bytes) {
-  return Convert("UTF-8", "CP932", bytes, nullptr);
+  // The code page's first 128 bytes are ASCII, and no character has a
+  // stateful encoding: runs of ASCII (most of a record: digits, TABs, CRs)
+  // are copied as they are, the rest converted run by run. A run ends only
+  // where an ASCII byte follows a whole character (the second byte of a
+  // two-byte character may lie in the ASCII range).
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  const size_t n = bytes.size();
+  size_t i = 0;
+  while (i < n) {
+    size_t j = i;
+    while (j < n && static_cast<unsigned char>(bytes[j]) < 0x80) ++j;
+    out.append(bytes, i, j - i);
+    if (j == n) break;
+    size_t k = j;
+    while (k < n && static_cast<unsigned char>(bytes[k]) >= 0x80) {
+      k += IsCp932Lead(static_cast<unsigned char>(bytes[k])) && k + 1 < n ? 2 : 1;
+    }
+    if (!DecodeRun(bytes.substr(j, k - j), out)) return std::nullopt;
+    i = k;
+  }
+  return out;
 }
 
 namespace {

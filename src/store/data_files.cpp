@@ -1,21 +1,27 @@
 #include "store/data_files.h"
 
 #include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "store/record_line.h"
 
@@ -326,11 +332,65 @@ std::string KeepBak(const fs::path& bak, const std::string& stamp) {
   return m;
 }
 
+// What loading one file found: messages for the user, and whether no save
+// of this run may replace the file.
+struct LoadOutcome {
+  FileMessages messages;
+  bool notToSave = false;
+};
+
+// A regular file (not a link) with exactly these bytes and permissions: a
+// .bak copy that renewing would leave as it is.
+bool HoldsExactly(const fs::path& path, const std::string& bytes, mode_t mode) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<size_t>(st.st_size) != bytes.size() || (st.st_mode & 07777) != mode) {
+    return false;
+  }
+  std::string held, reason;
+  return ReadFileWhole(path, held, reason) && held == bytes;
+}
+
+// A second processor this process may run on.
+bool SecondProcessor() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  return ::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 1;
+}
+
+// Runs every job once, taking them in order, on this thread and, when there
+// is a processor to spare, on one helper thread beside it; returns when all
+// are done. An exception of a job is passed on once all have ended.
+void RunSpread(const std::vector<std::function<void()>>& jobs) {
+  std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(jobs.size());
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
+      try {
+        jobs[i]();
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
+  };
+  if (jobs.size() > 1 && SecondProcessor()) {
+    std::thread helper(work);
+    work();
+    helper.join();
+  } else {
+    work();
+  }
+  for (const std::exception_ptr& f : failures) {
+    if (f) std::rethrow_exception(f);
+  }
+}
+
 // A file that could not be read whole keeps its .bak copy as it was: the
 // records after the problem may exist nowhere else.
 template <typename R>
-void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* name,
-             const std::string& stamp, FileMessages& messages) {
+void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::string& stamp,
+             LoadOutcome& outcome) {
+  FileMessages& messages = outcome.messages;
   table.Clear();
   fs::path path = dir / name;
   fs::path bak = dir / BakName(name);
@@ -349,7 +409,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
   std::string bytes, reason;
   if (!ReadFileWhole(path, bytes, reason)) {
     // Nothing of it is in the table, so no save in this run may replace it.
-    store.FilesNotToSave.insert(name);
+    outcome.notToSave = true;
     std::string m = "データファイル「" + path.string() +
                     "」を読み込めませんでした。\n理由: " + reason +
                     "\nこのファイルには、今回は保存しません。";
@@ -381,7 +441,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
       m += "元のファイルは「" + aside.string() + "」として残してあります。";
     } else {
       // No copy of the unread records: the file itself must stay.
-      store.FilesNotToSave.insert(name);
+      outcome.notToSave = true;
       m += "元のファイルの控え「" + aside.string() + "」を作成できませんでした（" + copyReason +
            "）。\nこのファイルには、今回は保存しません。";
     }
@@ -389,6 +449,7 @@ void LoadOne(hensuu& store, Table<R>& table, const fs::path& dir, const char* na
     return;
   }
   std::string bakReason;
+  if (HoldsExactly(bak, bytes, FileMode(path))) return;  // started again: nothing to renew
   if (!WriteAtomically(bak, bytes, FileMode(path), bakReason)) {
     messages.push_back("バックアップファイル「" + bak.string() +
                        "」を作成できませんでした。\n理由: " + bakReason);
@@ -614,12 +675,33 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
   store.Reset();
   if (EnsureFolder(dataDir, messages)) {
     RemoveStaleTempFilesAround(dataDir);
-    LoadOne(store, store.BaiyoTable, dataDir, kBaiyoFile, stamp, messages);
+    // Each file is read into its own table and its .bak copy renewed
+    // independently of the others, so they are loaded side by side; what
+    // each found is told in file order.
+    std::vector<std::pair<const char*, std::function<void(LoadOutcome&)>>> files;
+    auto add = [&](auto& table, const char* name) {
+      files.emplace_back(name, [&table, &dataDir, &stamp, name](LoadOutcome& outcome) {
+        LoadOne(table, dataDir, name, stamp, outcome);
+      });
+    };
+    add(store.BaiyoTable, kBaiyoFile);
+    add(store.ParaTable, kParaFile);
+    add(store.TionTable, kTionFile);
+    add(store.SuiteiTable, kSuiteiFile);
+    add(store.HojyoTable, kHojyoFile);
+    std::vector<LoadOutcome> outcomes(files.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < files.size(); ++i)
+      jobs.emplace_back([&, i] { files[i].second(outcomes[i]); });
+    RunSpread(jobs);
+    // What the readers held while they worked goes back to the system (the
+    // helper thread's share would otherwise stay with the process).
+    ::malloc_trim(0);
+    for (size_t i = 0; i < files.size(); ++i) {
+      messages.insert(messages.end(), outcomes[i].messages.begin(), outcomes[i].messages.end());
+      if (outcomes[i].notToSave) store.FilesNotToSave.insert(files[i].first);
+    }
     store.BaiyoCurrent = store.BaiyoCount() > 0 ? store.BaiyoCount() : 1;
-    LoadOne(store, store.ParaTable, dataDir, kParaFile, stamp, messages);
-    LoadOne(store, store.TionTable, dataDir, kTionFile, stamp, messages);
-    LoadOne(store, store.SuiteiTable, dataDir, kSuiteiFile, stamp, messages);
-    LoadOne(store, store.HojyoTable, dataDir, kHojyoFile, stamp, messages);
     store.HojyoCurrent = store.HojyoCount() > 0 ? store.HojyoCount() : 1;
   } else {
     store.BaiyoCurrent = 1;

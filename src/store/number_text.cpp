@@ -27,6 +27,22 @@ constexpr WideForm kWideForms[] = {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// to_chars into a buffer that grows until the whole text fits: a number is
+// never cut short, nor padded with whatever a buffer held before.
+template <typename T, typename... Format>
+std::string CharsText(T value, Format... format) {
+  std::string buf(64, '\0');
+  for (;;) {
+    const std::to_chars_result r =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, format...);
+    if (r.ec == std::errc()) {
+      buf.resize(static_cast<size_t>(r.ptr - buf.data()));
+      return buf;
+    }
+    buf.resize(buf.size() * 4);
+  }
+}
+
 // Checks the ASCII grammar; `text` is already normalized and trimmed.
 bool MatchesGrammar(std::string_view s) {
   size_t i = 0;
@@ -145,10 +161,7 @@ std::string SingleText(float value) {
   if (value == 0.0f) return "0";
   // Like C's %.7G, but never with the user's decimal comma: to_chars always
   // writes the C locale's form.
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
-                         std::chars_format::general, 7);
-  std::string s(buf, r.ptr);
+  std::string s = CharsText(static_cast<double>(value), std::chars_format::general, 7);
   size_t ePos = s.find('e');
   if (ePos != std::string::npos) s[ePos] = 'E';
   std::string mantissa = s.substr(0, ePos);
@@ -178,32 +191,25 @@ std::string FormatFixed(double value, int decimals) {
     }
     if (e == -(decimals + 1)) a = std::nextafter(a, INFINITY);
   }
-  char buf[400];
-  auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::fixed, decimals);
-  std::string s(buf, r.ptr);
+  std::string s = CharsText(a, std::chars_format::fixed, decimals);
   bool allZero = s.find_first_of("123456789") == std::string::npos;
   if (value < 0 && !allZero) s.insert(s.begin(), '-');
   return s;
 }
 
-std::string ShortestSingle(float value) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
+std::string FormatSignificant(double value, int digits) {
+  if (!std::isfinite(value)) return std::string();
+  return CharsText(value, std::chars_format::general, digits);
 }
+
+std::string ShortestSingle(float value) { return CharsText(value); }
 
 std::string ShortestSinglePlain(float value) {
   const float a = std::fabs(value);
   if (a != 0.0f && (a < 1e-6f || a >= 1e12f)) return ShortestSingle(value);
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-  return std::string(buf, r.ptr);
+  return CharsText(value, std::chars_format::fixed);
 }
 
-std::string ShortestDouble(double value) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
-}
+std::string ShortestDouble(double value) { return CharsText(value); }
 
 }  // namespace kelvora

@@ -33,6 +33,11 @@ std::string SingleText(float value);
 // an empty text.
 std::string FormatFixed(double value, int decimals);
 
+// The value in at most `digits` significant digits, in exponent form when it
+// is very large or small ("-2.2e+61"), whatever the locale; empty when not
+// finite.
+std::string FormatSignificant(double value, int digits);
+
 // Shortest decimal texts that read back to the same value (for JSON output).
 std::string ShortestSingle(float value);
 std::string ShortestDouble(double value);

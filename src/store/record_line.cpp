@@ -189,9 +189,10 @@ class LineReader {
   int Line() const { return line_; }
 
   // Reads one field's raw text; `quoted` tells whether it was in quotes.
-  bool ReadField(std::string& out, bool& quoted, std::string& reason) {
+  // The text is a view of the bytes being read.
+  bool ReadField(std::string_view& out, bool& quoted, std::string& reason) {
     while (p_ < b_.size() && b_[p_] == ' ') ++p_;
-    out.clear();
+    out = std::string_view();
     quoted = false;
     if (p_ < b_.size() && b_[p_] == '"') {
       size_t end = b_.find('"', p_ + 1);
@@ -199,7 +200,7 @@ class LineReader {
         reason = "引用符（\"）が閉じられていません";
         return false;
       }
-      out.assign(b_.substr(p_ + 1, end - p_ - 1));
+      out = b_.substr(p_ + 1, end - p_ - 1);
       p_ = end + 1;
       quoted = true;
       while (p_ < b_.size() && b_[p_] == ' ') ++p_;
@@ -209,7 +210,7 @@ class LineReader {
     while (p_ < b_.size() && b_[p_] != ',' && b_[p_] != '\r' && b_[p_] != '\n') ++p_;
     size_t end = p_;
     while (end > start && (b_[end - 1] == ' ' || b_[end - 1] == '\t')) --end;
-    out.assign(b_.substr(start, end - start));
+    out = b_.substr(start, end - start);
     return true;
   }
 
@@ -251,7 +252,7 @@ class LineReader {
   int line_ = 1;
 };
 
-bool ConvertField(const std::string& raw, bool quoted, FieldKind kind, FieldValue& out,
+bool ConvertField(std::string_view raw, bool quoted, FieldKind kind, FieldValue& out,
                   std::string& reason) {
   switch (kind) {
     case FieldKind::Text: {
@@ -260,7 +261,7 @@ bool ConvertField(const std::string& raw, bool quoted, FieldKind kind, FieldValu
         reason = "文字コード（シフトJIS）として読めない文字があります";
         return false;
       }
-      out = *text;
+      out = std::move(*text);
       return true;
     }
     case FieldKind::Int16: {
@@ -308,7 +309,8 @@ ReadResult ReadRecordLines(std::string_view bytes, const std::vector<FieldKind>&
   while (in.SkipBlankLines()) {
     int line = in.Line();
     std::vector<FieldValue> fields;
-    std::string raw, reason;
+    std::string_view raw;
+    std::string reason;
     bool quoted = false;
     for (size_t k = 0; k < kinds.size(); ++k) {
       if (k > 0 && !in.ConsumeComma()) {
