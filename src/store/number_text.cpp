@@ -197,6 +197,10 @@ std::string FormatFixed(double value, int decimals) {
   return s;
 }
 
+std::string FixedText(double value, int decimals) {
+  return CharsText(value, std::chars_format::fixed, decimals);
+}
+
 std::string FormatSignificant(double value, int digits) {
   if (!std::isfinite(value)) return std::string();
   return CharsText(value, std::chars_format::general, digits);

@@ -33,6 +33,10 @@ std::string SingleText(float value);
 // an empty text.
 std::string FormatFixed(double value, int decimals);
 
+// The value to `decimals` places as to_chars rounds it (to nearest, ties to
+// even on the exact binary value), whole however long it is.
+std::string FixedText(double value, int decimals);
+
 // The value in at most `digits` significant digits, in exponent form when it
 // is very large or small ("-2.2e+61"), whatever the locale; empty when not
 // finite.

@@ -91,9 +91,7 @@ int TextColumns(const std::string& s) {
 std::string NumberCsvText(double v, int decimals) {
   if (!std::isfinite(v)) return std::string();
   if (decimals < 0) return ShortestDouble(v);
-  char buf[400];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  std::string s(buf, r.ptr);
+  std::string s = FixedText(v, decimals);
   if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
   return s;
 }

@@ -35,6 +35,7 @@ TEST(NumberTextWhole, LongNumbersAreWrittenWholeAsPrintfWritesThem) {
       if (expected.find_first_of("123456789") == std::string::npos && expected[0] == '-')
         expected.erase(0, 1);  // never "-0.00"
       EXPECT_EQ(FormatFixed(v, decimals), expected);
+      EXPECT_EQ(FixedText(v, decimals), Printf("%.*f", decimals, v));
     }
     EXPECT_EQ(FormatSignificant(v, 3), Printf("%.*g", 3, v));
     const std::string shortest = ShortestDouble(v);
