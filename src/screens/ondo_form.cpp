@@ -34,13 +34,6 @@ constexpr int kGridColWidthTwips = 1000;
 constexpr int kSuiteiWidthTwips = 13605;
 constexpr int kSuiteiHeightTwips = 9660;
 
-QPushButton* CaptionButton(QWidget* parent, const QString& caption) {
-  auto* b = new QPushButton(parent);
-  b->setFixedWidth(TwipsToPixels(360));
-  b->setAccessibleName(caption);
-  return b;
-}
-
 QComboBox* DateCombo(QWidget* parent, int from, int to, const QString& name) {
   auto* c = new QComboBox(parent);
   c->setEditable(true);
@@ -91,10 +84,10 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
       Command3(CaptionButton(this, QStringLiteral("⑥ 適用"))),
       Text3(new CaptionBox(QStringLiteral("新規入力"), this)),
       Command7(CaptionButton(this, QStringLiteral("新規入力"))),
-      Frame1(new QGroupBox(QStringLiteral("リスト"), this)),
-      List1(new ListBox(Frame1)),
-      Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
-      Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
+      Frame1(new StoredRecordsPanel(QStringLiteral("リスト"), 3000, this)),
+      List1(Frame1->List1),
+      Command1(Frame1->Command1),
+      Command8(Frame1->Command8),
       Command5(new QPushButton(QStringLiteral("窒素無機化推定"), this)),
       Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
       Command6(new QPushButton(QStringLiteral("終了"), this)),
@@ -165,8 +158,6 @@ void Ondo_Form::BuildLayout() {
 
   Text_Titen->setObjectName(QStringLiteral("Text_Titen"));
   Text_Titen->setAccessibleName(Label1->text());
-  List1->setObjectName(QStringLiteral("List1"));
-  List1->setAccessibleName(Frame1->title());
   Command10->setObjectName(QStringLiteral("Command10"));
   Command10->setAccessibleName(Command10->text());
   MSFlexGrid1->setAccessibleName(Label6->text());
@@ -224,13 +215,6 @@ void Ondo_Form::BuildLayout() {
   newRow->addWidget(Command7);
   newRow->addWidget(Text3);
   newRow->addStretch();
-  auto* frameButtons = new QHBoxLayout;
-  frameButtons->addWidget(Command1);
-  frameButtons->addWidget(Command8);
-  auto* frame = new QVBoxLayout(Frame1);
-  frame->addWidget(List1, 1);
-  frame->addLayout(frameButtons);
-  Frame1->setMinimumWidth(TwipsToPixels(3000));
   auto* endRow = new QHBoxLayout;
   endRow->addWidget(Command4);
   endRow->addStretch();
