@@ -379,6 +379,7 @@ void HojyoBaiyo_Form::Command9_Click() {
   // row, rows beyond the new last one go, added rows are empty.
   RecordFlow::Reload reload(*Grid);
   Grid->CommitEditor();
+  DataGrid::Step step(*Grid, QStringLiteral("確定"));
   const std::vector<std::string> dates = DateTexts(range.first, range.days);
   const int days = range.days;
   const int row = std::min(MSFlexGrid1->Row(), days);

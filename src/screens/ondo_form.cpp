@@ -323,6 +323,7 @@ void Ondo_Form::Command9_Click() {
   // What the editor holds stays in its row like every typed temperature.
   Grid->CommitEditor();
   if (flow_.NewMode()) ShowApply(true);
+  DataGrid::Step step(*Grid, QStringLiteral("確定"));
   MSFlexGrid1->SetRows(range.days + 1);
   GridTable cells = MSFlexGrid1->Cells();
   const std::vector<std::string> dates = DateTexts(range.first, range.days);
@@ -396,7 +397,8 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
     Combo5->setCurrentText(NumberText(last.month));
     Combo6->setCurrentText(NumberText(last.day));
     // The rows a confirmed range gives, the temperatures as a paste leaves
-    // them once applied.
+    // them once applied; one step of the grid's history.
+    DataGrid::Step step(*Grid, QStringLiteral("ファイルから読込"));
     MSFlexGrid1->SetRows(static_cast<int>(series.dates.size()) + 1);
     MSFlexGrid1->SetCells(GridFromText(SeriesGridText(series), 0, kGridCols));
     ShowApply(true);
