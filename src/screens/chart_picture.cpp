@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "print/file_export.h"
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 #include "store/data_files.h"
 
@@ -89,9 +90,8 @@ QByteArray RenderPicture(const std::vector<QWidget*>& parts, PictureFormat forma
 bool SaveChartPicture(QWidget* parent, Dialogs& dialogs, const std::vector<QWidget*>& parts,
                       const QString& title) {
   const QString suggested = FileNameFrom(title, QStringLiteral("グラフ")) + QStringLiteral(".png");
-  const QString path =
-      dialogs.SaveFileName(parent, QStringLiteral("画像を保存"),
-                           QDir(ExportFolder()).filePath(suggested), kPictureFilter);
+  const QString path = AskSaveFile(dialogs, parent, FileKind::Picture, QStringLiteral("画像を保存"),
+                                   suggested, kPictureFilter);
   if (path.isEmpty()) return false;
   auto fail = [&](const QString& reason) {
     dialogs.Message(parent, kTitleCaution,

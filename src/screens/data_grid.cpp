@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 #include "store/temperature_file.h"
 
@@ -315,6 +316,7 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
           return true;
         }
         drop->acceptProposedAction();
+        RememberFolder(FileKind::GridFile, path);
         LoadFile(path);
         return true;
       }
@@ -431,9 +433,9 @@ void DataGrid::EnableFileLoading() {
 }
 
 void DataGrid::Edit_Load_File_Click() {
-  const QString path = dialogs_.OpenFileName(
-      this, QStringLiteral("ファイルから読込"), QString(),
-      QStringLiteral("CSV・TSVファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+  const QString path =
+      AskOpenFile(dialogs_, this, FileKind::GridFile, QStringLiteral("ファイルから読込"),
+                  QStringLiteral("CSV・TSVファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
   if (!path.isEmpty()) LoadFile(path);
 }
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <string>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "screens/temperature_file_dialog.h"
@@ -352,8 +353,8 @@ void Ondo_Form::Command8_Click() {
 void Ondo_Form::Command6_Click() { CloseScreen(); }
 
 void Ondo_Form::Command10_Click() {
-  const QString path = GetDialogs().OpenFileName(
-      this, QStringLiteral("地温ファイルを開く"), QString(),
+  const QString path = AskOpenFile(
+      GetDialogs(), this, FileKind::TemperatureFile, QStringLiteral("地温ファイルを開く"),
       QStringLiteral("地温ファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
   if (!path.isEmpty()) LoadTemperatureFile(path);
 }

@@ -33,6 +33,7 @@ class ScriptedDialogs : public Dialogs {
   QStringList suggestedPaths;     // what SaveFileName was asked with
   QStringList fileFilters;        // and the types it offered
   std::deque<QString> openNames;  // for OpenFileName, in order; empty text = cancelled
+  QStringList openFolders;        // the folders OpenFileName started in
 
   void Message(QWidget*, const QString& title, const QString& text, Icon) override {
     shown.push_back({QStringLiteral("message"), title, text});
@@ -75,9 +76,10 @@ class ScriptedDialogs : public Dialogs {
     return name;
   }
 
-  QString OpenFileName(QWidget*, const QString& caption, const QString&,
+  QString OpenFileName(QWidget*, const QString& caption, const QString& folder,
                        const QString& filter) override {
     shown.push_back({QStringLiteral("open"), caption, filter});
+    openFolders << folder;
     if (openNames.empty()) {
       ADD_FAILURE() << "unexpected file to open: " << caption.toStdString();
       return {};
