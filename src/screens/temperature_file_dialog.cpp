@@ -195,6 +195,11 @@ void TemperatureFileDialog::Update() {
     headers << h;
   }
   Preview->setHorizontalHeaderLabels(headers);
+  // A heading that grew with the choice ("3列目（地温）") is shown whole.
+  for (int c = 0; c < Preview->columnCount(); ++c) {
+    Preview->setColumnWidth(
+        c, std::max(Preview->columnWidth(c), Preview->horizontalHeader()->sectionSizeHint(c)));
+  }
 
   if (!result_.series) {
     Status->setStyleSheet(QStringLiteral("color: #b00000;"));
