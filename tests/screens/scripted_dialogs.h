@@ -19,7 +19,7 @@ namespace kelvora {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Shown {
-    QString kind;  // "message", "question", "file" or "open"
+    QString kind;  // "message", "question", "file", "open" or "folder"
     QString title;
     QString text;
   };
@@ -86,6 +86,18 @@ class ScriptedDialogs : public Dialogs {
     }
     QString name = openNames.front();
     openNames.pop_front();
+    return name;
+  }
+
+  std::deque<QString> folderNames;  // for FolderName, in order; empty text = cancelled
+  QString FolderName(QWidget*, const QString& caption, const QString& folder) override {
+    shown.push_back({QStringLiteral("folder"), caption, folder});
+    if (folderNames.empty()) {
+      ADD_FAILURE() << "unexpected folder question: " << caption.toStdString();
+      return {};
+    }
+    QString name = folderNames.front();
+    folderNames.pop_front();
     return name;
   }
 
