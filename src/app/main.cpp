@@ -4,10 +4,16 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "kelvora_version.h"
+#include "print/remembered_folder.h"
+#include "screens/data_folder_question.h"
 #include "screens/dialogs.h"
 #include "screens/look.h"
 #include "screens/mdiform1.h"
@@ -28,7 +34,8 @@ void InstallJapaneseTranslations(QApplication& app, QTranslator& translator) {
   }
 }
 
-// The options of the program (Qt's own, such as -platform, come on top).
+// The options of the program, and Qt's own (such as -platform), which every
+// Qt program takes and which the help leaves out.
 struct CommandLine {
   QCommandLineParser parser;
   QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -49,14 +56,43 @@ struct CommandLine {
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(dataDir);
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "geometry", "qwindowicon", "icon", "qwindowtitle", "title", "display", "name", "visual",
+          "style", "stylesheet", "session", "qmljsdebugger"}) {
+      QCommandLineOption qt(QString::fromLatin1(name), QString(), QStringLiteral("VALUE"));
+      qt.setFlags(QCommandLineOption::HiddenFromHelp);
+      parser.addOption(qt);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"}) {
+      QCommandLineOption qt(QString::fromLatin1(name));
+      qt.setFlags(QCommandLineOption::HiddenFromHelp);
+      parser.addOption(qt);
+    }
   }
 };
 
-// --help and --version answer without a display (a terminal, an ssh session).
-void AnswerHelpOrVersion(int argc, char** argv, CommandLine& cl) {
+// The options are read before any window: --help and --version answer, and a
+// mistake is named (exit 2), also without a display (a terminal, an ssh
+// session).
+void ReadOptions(int argc, char** argv, CommandLine& cl) {
   QStringList args;
   for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  cl.parser.parse(args);  // other mistakes are told once the window system is up
+  if (!cl.parser.parse(args)) {
+    const QStringList unknown = cl.parser.unknownOptionNames();
+    const QString what =
+        unknown.isEmpty()
+            ? QStringLiteral("オプションの指定が正しくありません（%1）").arg(cl.parser.errorText())
+            : QStringLiteral("不明なオプションです: %1").arg(unknown.join(QStringLiteral(", ")));
+    std::fprintf(stderr, "kelvora: %s\n（kelvora --help で使い方を表示します）\n",
+                 what.toLocal8Bit().constData());
+    std::exit(2);
+  }
+  if (!cl.parser.positionalArguments().isEmpty()) {
+    std::fprintf(stderr, "kelvora: 余分な引数です: %s\n（kelvora --help で使い方を表示します）\n",
+                 cl.parser.positionalArguments().join(QLatin1Char(' ')).toLocal8Bit().constData());
+    std::exit(2);
+  }
   if (!cl.parser.isSet(cl.help) && !cl.parser.isSet(cl.version)) return;
   QCoreApplication app(argc, argv);
   if (cl.parser.isSet(cl.version)) cl.parser.showVersion();
@@ -69,7 +105,7 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("kelvora"));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(kelvora::kVersion));
   CommandLine cl;
-  AnswerHelpOrVersion(argc, argv, cl);
+  ReadOptions(argc, argv, cl);
 
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("ケルボラ１"));
@@ -82,16 +118,26 @@ int main(int argc, char** argv) {
   font.setPointSize(10);
   QApplication::setFont(font);
 
-  cl.parser.process(app);
+  // The folders the file dialogs last used, kept across starts.
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (!config.isEmpty()) {
+    kelvora::KeepRememberedFoldersIn(config + QStringLiteral("/kelvora/kelvora.conf"));
+  }
 
   // The data folder: --data-dir, Data beside the program, or the user's own.
   kelvora::DataFolderPlaces places = kelvora::PlacesOfProgram(
       std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()));
   if (cl.parser.isSet(cl.dataDir)) places.commandLine = cl.parser.value(cl.dataDir).toStdString();
-  const kelvora::DataFolderChoice dataFolder = kelvora::ChooseDataFolder(places);
+  kelvora::DataFolderChoice dataFolder = kelvora::ChooseDataFolder(places);
 
   kelvora::hensuu store;
   kelvora::QtDialogs dialogs;
+  // A folder that cannot be made is never used with data that could not be
+  // saved: another folder, or the end.
+  const std::optional<std::filesystem::path> usable =
+      kelvora::UsableDataFolder(dialogs, dataFolder.dir);
+  if (!usable) return 1;
+  dataFolder.dir = *usable;
   kelvora::MDIForm1 window(store, dataFolder.dir, dialogs);
   QObject::connect(&window, &kelvora::MDIForm1::Closed, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);

@@ -52,8 +52,8 @@ const char* kUsage =
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n"
     "\n"
     "オプション:\n"
-    "  -h, --help   この説明を表示します。\n"
-    "  --version    バージョンを表示します。\n";
+    "  -h, --help      この説明を表示します（help COMMAND でそのコマンドの説明）。\n"
+    "  -v, --version   バージョンを表示します。\n";
 
 const char* kFitHelp =
     "使い方: kelvora-cli fit TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] "
@@ -750,11 +750,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return 2;
     }
     const std::string& cmd = args[0];
+    // "help fit" is "fit --help".
+    if (cmd == "help" && args.size() > 1) return RunCli({args[1], "--help"}, out, err);
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
       out << kUsage;
       return 0;
     }
-    if (cmd == "--version") {
+    if (cmd == "--version" || cmd == "-v") {
       out << "kelvora-cli " << kVersion << "\n";
       return 0;
     }

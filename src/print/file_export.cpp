@@ -2,17 +2,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 
 namespace kelvora {
 
-QString ExportFolder() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  return folder;
-}
+QString ExportFolder() { return RememberedFolder(FileKind::Export); }
 
 QString FileNameFrom(const QString& name, const QString& fallback) {
   QString out;
@@ -37,7 +33,7 @@ bool ExportToFile(QWidget* parent, Dialogs& dialogs, const QString& caption,
                   const QString& suggestedName, const QString& filter,
                   const std::function<std::string(const std::filesystem::path&)>& write) {
   const QString path =
-      dialogs.SaveFileName(parent, caption, QDir(ExportFolder()).filePath(suggestedName), filter);
+      AskSaveFile(dialogs, parent, FileKind::Export, caption, suggestedName, filter);
   if (path.isEmpty()) return false;
   const std::string failure = write(FilePath(path));
   if (failure.empty()) return true;

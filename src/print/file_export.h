@@ -18,7 +18,8 @@ class Dialogs;
 inline const QString kXlsxFilter = QStringLiteral("Excel ブック (*.xlsx)");
 inline const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 
-// The folder a save dialog starts in: the user's documents, else the home folder.
+// The folder an export's save dialog starts in: the one last used for an
+// export, else the user's documents, else the home folder.
 QString ExportFolder();
 
 // A file name made from a record's name: characters a file name cannot hold

@@ -5,9 +5,9 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 #include <functional>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 
 namespace kelvora {
@@ -119,11 +119,9 @@ std::vector<PrinterEntry> FillPrinterList(QListWidget& list, const PrintState& s
 std::unique_ptr<DocumentSink> PrintState::OpenCurrent(QWidget* parent, Dialogs& dialogs,
                                                       const QString& suggestedName) {
   if (!current_.pdf) return system_.OpenPrinter(current_.name);
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  const QString path = dialogs.SaveFileName(parent, QStringLiteral("PDFファイルに保存"),
-                                            QDir(folder).filePath(suggestedName),
-                                            QStringLiteral("PDFファイル (*.pdf)"));
+  const QString path =
+      AskSaveFile(dialogs, parent, FileKind::Pdf, QStringLiteral("PDFファイルに保存"),
+                  suggestedName, QStringLiteral("PDFファイル (*.pdf)"));
   if (path.isEmpty()) return nullptr;
   return std::make_unique<PdfFileSink>(path);
 }

@@ -19,13 +19,6 @@ constexpr int kGridCols = 4;
 constexpr int kGridColWidthTwips = 1150;
 const QColor kHeaderColor(224, 224, 224);
 
-// A caption-less button that presses like its caption box.
-QPushButton* CaptionButton(QWidget* parent) {
-  auto* b = new QPushButton(parent);
-  b->setFixedWidth(TwipsToPixels(360));
-  return b;
-}
-
 }  // namespace
 
 Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
@@ -53,10 +46,10 @@ Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
       Command3(CaptionButton(this)),
       Text2(new CaptionBox(QStringLiteral("⑦ パラメータ算出"), this)),
       Command5(CaptionButton(this)),
-      Frame1(new QGroupBox(QStringLiteral("データ"), this)),
-      List1(new ListBox(Frame1)),
-      Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
-      Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
+      Frame1(new StoredRecordsPanel(QStringLiteral("データ"), 3000, this)),
+      List1(Frame1->List1),
+      Command1(Frame1->Command1),
+      Command8(Frame1->Command8),
       Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
       Command6(new QPushButton(QStringLiteral("終了"), this)),
       flow_(*this, *Grid, *List1, *Text_Dojyo, Deleting,
@@ -123,7 +116,6 @@ void Baiyo_Form0_3::BuildLayout() {
 
   Text_Dojyo->setObjectName(QStringLiteral("Text_Dojyo"));
   Text1->setObjectName(QStringLiteral("Text1"));
-  List1->setObjectName(QStringLiteral("List1"));
   // The numbered buttons carry no caption of their own: they are named by
   // their caption boxes, the text boxes by their labels.
   Command7->setAccessibleName(Text3->text());
@@ -131,7 +123,6 @@ void Baiyo_Form0_3::BuildLayout() {
   Command5->setAccessibleName(Text2->text());
   Text_Dojyo->setAccessibleName(Label1->text());
   Text1->setAccessibleName(Label8->text());
-  List1->setAccessibleName(Frame1->title());
   MSFlexGrid1->setAccessibleName(Label6->text());
   Option1->setChecked(true);
   Text1->setAlignment(Qt::AlignRight);
@@ -197,21 +188,7 @@ void Baiyo_Form0_3::BuildLayout() {
   middle->addLayout(cancelRow);
 
   // Right: the stored data sets.
-  auto* frameButtons = new QHBoxLayout;
-  frameButtons->addWidget(Command1);
-  frameButtons->addWidget(Command8);
-  auto* frame = new QVBoxLayout(Frame1);
-  frame->addWidget(List1, 1);
-  frame->addLayout(frameButtons);
-  auto* endRow = new QHBoxLayout;
-  endRow->addStretch();
-  endRow->addWidget(Command6);
-  auto* right = new QVBoxLayout;
-  right->addSpacing(Text3->sizeHint().height() + 6);
-  right->addWidget(Frame1, 1);
-  right->addSpacing(6);
-  right->addLayout(endRow);
-  Frame1->setMinimumWidth(TwipsToPixels(3000));
+  QVBoxLayout* right = RecordsColumn(Frame1, Text3->sizeHint().height() + 6, Command6);
 
   auto* body = new QHBoxLayout;
   body->setSpacing(TwipsToPixels(240));

@@ -17,6 +17,7 @@
 #include "screens/controls.h"
 #include "screens/data_grid.h"
 #include "screens/record_flow.h"
+#include "screens/stored_records_panel.h"
 #include "store/grid_text.h"
 
 class QMenuBar;
@@ -61,7 +62,7 @@ class Baiyo_Form0_3 : public ChildScreen {
   QPushButton* const Command3;
   CaptionBox* const Text2;
   QPushButton* const Command5;
-  QGroupBox* const Frame1;
+  StoredRecordsPanel* const Frame1;  // "データ": List1, Command1, Command8
   ListBox* const List1;
   QPushButton* const Command1;
   QPushButton* const Command8;

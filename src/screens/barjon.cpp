@@ -11,9 +11,23 @@
 
 namespace kelvora {
 
+QString ProgramNameAndVersion(const QString& version) {
+  QString out = QStringLiteral("ケルボラ");
+  for (const QChar c : version) {
+    if (c == QLatin1Char('.')) {
+      out += QLatin1Char('_');
+    } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+      out += QChar(0xFF10 + (c.unicode() - '0'));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 Barjon::Barjon(QWidget* owner, const std::filesystem::path& dataDir)
     : QWidget(owner, Qt::Dialog),
-      Label1(new QLabel(QStringLiteral("ケルボラ１_１"), this)),
+      Label1(new QLabel(ProgramNameAndVersion(QLatin1String(kVersion)), this)),
       Label2(new QLabel(QStringLiteral("ケルボラ開発グループ"), this)),
       Label3(new QLabel(QStringLiteral("バージョン %1").arg(QLatin1String(kVersion)), this)),
       Label4(new QLabel(QStringLiteral("データフォルダ: %1").arg(Q(dataDir.string())), this)),

@@ -21,6 +21,10 @@ class Barjon : public QWidget {
   QPushButton* const Command1;
 };
 
+// The program's name with its version as the version window shows it: "1.1"
+// gives "ケルボラ１_１" (full-width digits, the parts joined by "_").
+QString ProgramNameAndVersion(const QString& version);
+
 // Shows the version window (not modal) over `owner`, or brings the open one
 // to the front.
 Barjon* ShowBarjon(QWidget* owner, const std::filesystem::path& dataDir = {});

@@ -13,9 +13,12 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 #include "store/temperature_file.h"
 
@@ -54,10 +57,34 @@ DataGrid::DataGrid(Dialogs& dialogs, QWidget* parent)
       Edit_Copy(AddEditAction(Edit, QStringLiteral("コピー"), Qt::CTRL | Qt::Key_C)),
       Edit_Paste(AddEditAction(Edit, QStringLiteral("貼り付け"), Qt::CTRL | Qt::Key_V)),
       Edit_Select_All(AddEditAction(Edit, QStringLiteral("全てを選択"), Qt::CTRL | Qt::Key_A)),
+      Edit_Undo(AddEditAction(Edit, QStringLiteral("元に戻す"), Qt::CTRL | Qt::Key_Z)),
+      Edit_Redo(AddEditAction(Edit, QStringLiteral("やり直し"), Qt::CTRL | Qt::Key_Y)),
+      History(new QUndoStack(this)),
       dialogs_(dialogs) {
   MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
   Text_Edit->setObjectName(QStringLiteral("Text_Edit"));
   Edit->setObjectName(QStringLiteral("Edit"));
+  // Undo and redo come first in the menu, as in other programs.
+  Edit->insertAction(Edit_Cut, Edit_Undo);
+  Edit->insertAction(Edit_Cut, Edit_Redo);
+  Edit->insertSeparator(Edit_Cut);
+  Edit_Redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  History->setUndoLimit(kHistorySteps);
+  auto nameSteps = [this] {
+    Edit_Undo->setEnabled(History->canUndo());
+    Edit_Undo->setText(History->canUndo()
+                           ? QStringLiteral("元に戻す（%1）").arg(History->undoText())
+                           : QStringLiteral("元に戻す"));
+    Edit_Redo->setEnabled(History->canRedo());
+    Edit_Redo->setText(History->canRedo()
+                           ? QStringLiteral("やり直し（%1）").arg(History->redoText())
+                           : QStringLiteral("やり直し"));
+  };
+  nameSteps();
+  connect(History, &QUndoStack::indexChanged, this, nameSteps);
+  connect(History, &QUndoStack::canUndoChanged, this, nameSteps);
+  connect(History, &QUndoStack::canRedoChanged, this, nameSteps);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -90,7 +117,13 @@ DataGrid::DataGrid(Dialogs& dialogs, QWidget* parent)
   connect(Edit_Copy, &QAction::triggered, this, &DataGrid::Edit_Copy_Click);
   connect(Edit_Paste, &QAction::triggered, this, &DataGrid::Edit_Paste_Click);
   connect(Edit_Select_All, &QAction::triggered, this, &DataGrid::Edit_Select_All_Click);
+  connect(Edit_Undo, &QAction::triggered, this, &DataGrid::Edit_Undo_Click);
+  connect(Edit_Redo, &QAction::triggered, this, &DataGrid::Edit_Redo_Click);
 }
+
+// The history, cleared as it goes, no longer names steps in the menu gone
+// before it.
+DataGrid::~DataGrid() { QObject::disconnect(History, nullptr, this, nullptr); }
 
 // --- enter and leave ----------------------------------------------------------
 
@@ -109,8 +142,19 @@ void DataGrid::MSFlexGrid1_LeaveCell() {
 }
 
 void DataGrid::CommitEditor() {
-  MSFlexGrid1->SetText(QString());
-  MSFlexGrid1->SetText(Text_Edit->text());
+  FlexGrid* g = MSFlexGrid1;
+  if (g->Rows() == 0 || g->Cols() == 0) return;
+  const std::string before = g->Cells().Cell(g->Row(), g->Col());
+  g->SetText(QString());
+  g->SetText(Text_Edit->text());
+  // The typing of a cell, from entering it to leaving it, is one step.
+  const std::string& after = g->Cells().Cell(g->Row(), g->Col());
+  if (after != before && stepDepth_ == 0) {
+    GridChange change;
+    change.rowsBefore = change.rowsAfter = g->Rows();
+    change.cells.push_back({g->Row(), g->Col(), before, after});
+    Push(QStringLiteral("入力"), std::move(change));
+  }
 }
 
 void DataGrid::SelectCell(int row, int col) {
@@ -160,6 +204,7 @@ void DataGrid::MSFlexGrid1_KeyPress(QKeyEvent* event) {
 
 void DataGrid::MSFlexGrid1_KeyDown(QKeyEvent* event) {
   if (event->key() == Qt::Key_Delete) {
+    Step step(*this, QStringLiteral("削除"));
     EmptySelection();
     Text_Edit->clear();
   }
@@ -199,6 +244,16 @@ void DataGrid::MSFlexGrid1_MouseDown(Qt::MouseButton button) {
 
 bool DataGrid::Text_Edit_KeyDown(QKeyEvent* event) {
   FlexGrid* g = MSFlexGrid1;
+  // Ctrl+Z while typing takes the typing back (also when nothing was done
+  // before it); the text box's own undo is never used.
+  if (event->matches(QKeySequence::Undo)) {
+    Edit_Undo_Click();
+    return true;
+  }
+  if (event->matches(QKeySequence::Redo)) {
+    Edit_Redo_Click();
+    return true;
+  }
   switch (event->key()) {
     case Qt::Key_Down:
     case Qt::Key_Return:
@@ -261,6 +316,7 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
           return true;
         }
         drop->acceptProposedAction();
+        RememberFolder(FileKind::GridFile, path);
         LoadFile(path);
         return true;
       }
@@ -276,9 +332,11 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
         // The grid's Ctrl+X/C/V/A win over the text box's own.
         auto* key = static_cast<QKeyEvent*>(event);
         for (QAction* a : Edit->actions()) {
-          if (!a->shortcut().isEmpty() && key->keyCombination() == a->shortcut()[0]) {
-            event->ignore();
-            return true;
+          for (const QKeySequence& shortcut : a->shortcuts()) {
+            if (!shortcut.isEmpty() && key->keyCombination() == shortcut[0]) {
+              event->ignore();
+              return true;
+            }
           }
         }
         break;
@@ -312,7 +370,10 @@ void DataGrid::Edit_Cut_Click() {
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   clipboard->setText(s);
-  EmptySelection();
+  {
+    Step step(*this, QStringLiteral("切り取り"));
+    EmptySelection();
+  }
   Text_Edit->clear();
   LastCopyText = s;
 }
@@ -331,14 +392,21 @@ PasteBlock DataGrid::CountPasteBlock(const QString& text) const {
 
 void DataGrid::Edit_Paste_Click() { PasteText(QGuiApplication::clipboard()->text()); }
 
+bool DataGrid::PasteFits(const PasteBlock& block, int row, int col) {
+  FlexGrid* g = MSFlexGrid1;
+  if (col + block.cols > g->Cols() || row + block.rows > g->Rows()) {
+    dialogs_.Message(this, kTitleWarning, QStringLiteral("貼り付け先が範囲外です"),
+                     Dialogs::Icon::Warning);
+    return false;
+  }
+  return true;
+}
+
 void DataGrid::PasteText(const QString& text) {
   const PasteBlock block = CountPasteBlock(text);
   FlexGrid* g = MSFlexGrid1;
-  if (g->Col() + block.cols > g->Cols() || g->Row() + block.rows > g->Rows()) {
-    dialogs_.Message(this, kTitleWarning, QStringLiteral("貼り付け先が範囲外です"),
-                     Dialogs::Icon::Warning);
-    return;
-  }
+  if (!PasteFits(block, g->Row(), g->Col())) return;
+  Step step(*this, QStringLiteral("貼り付け"));
   g->SetRowSel(g->Row() + block.rows - 1);
   g->SetColSel(g->Col() + block.cols - 1);
   g->SetClip(QString::fromStdString(ClipboardToGridText(text.toStdString())));
@@ -365,9 +433,9 @@ void DataGrid::EnableFileLoading() {
 }
 
 void DataGrid::Edit_Load_File_Click() {
-  const QString path = dialogs_.OpenFileName(
-      this, QStringLiteral("ファイルから読込"), QString(),
-      QStringLiteral("CSV・TSVファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+  const QString path =
+      AskOpenFile(dialogs_, this, FileKind::GridFile, QStringLiteral("ファイルから読込"),
+                  QStringLiteral("CSV・TSVファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
   if (!path.isEmpty()) LoadFile(path);
 }
 
@@ -379,9 +447,100 @@ void DataGrid::LoadFile(const QString& path) {
                      Dialogs::Icon::Warning);
     return;
   }
-  // The block goes where a paste at the grid's first cell would put it.
+  const QString text = QString::fromStdString(GridPasteText(read.file->text));
+  // Nothing changes when the table does not fit.
+  if (!PasteFits(CountPasteBlock(text), 0, 0)) return;
+  if (HoldsData() && !dialogs_.YesNo(this, kTitleCaution,
+                                     QStringLiteral("表の内容をファイルの内容で置き換えますか"))) {
+    return;
+  }
+  // The block goes where a paste at the grid's first cell would put it; the
+  // cell being typed is committed (a step of its own) before the read.
   SelectCell(0, 0);
-  PasteText(QString::fromStdString(GridPasteText(read.file->text)));
+  Step step(*this, QStringLiteral("ファイルから読込"));
+  FlexGrid* g = MSFlexGrid1;
+  GridTable cells = g->Cells();
+  for (int r = g->FixedRows(); r < cells.Rows(); ++r) {
+    for (int c = g->FixedCols(); c < cells.Cols(); ++c) cells.Cell(r, c).clear();
+  }
+  g->SetCells(cells);
+  PasteText(text);
+}
+
+bool DataGrid::HoldsData() const {
+  const GridTable& cells = MSFlexGrid1->Cells();
+  for (int r = std::max(MSFlexGrid1->FixedRows(), 1); r < cells.Rows(); ++r) {
+    for (int c = MSFlexGrid1->FixedCols(); c < cells.Cols(); ++c) {
+      if (!cells.Cell(r, c).empty()) return true;
+    }
+  }
+  return false;
+}
+
+// --- undo and redo -----------------------------------------------------------------
+
+DataGrid::Step::Step(DataGrid& grid, const QString& name)
+    : grid_(grid), name_(name), outer_(grid.stepDepth_++ == 0) {
+  if (outer_) before_ = grid.MSFlexGrid1->Cells();
+}
+
+DataGrid::Step::~Step() {
+  --grid_.stepDepth_;
+  if (outer_) grid_.Push(name_, DiffGrid(before_, grid_.MSFlexGrid1->Cells()));
+}
+
+void DataGrid::Push(const QString& name, GridChange change) {
+  if (change.Empty()) return;
+  History->push(new GridStep(name, std::move(change), [this](const GridChange& c, bool forward) {
+    ApplyChange(c, forward);
+  }));
+}
+
+void DataGrid::ClearHistory() { History->clear(); }
+
+void DataGrid::Edit_Undo_Click() {
+  // What is being typed is a step of its own: undo takes it back first.
+  if (editing_ && EditLink) CommitEditor();
+  History->undo();
+}
+
+void DataGrid::Edit_Redo_Click() {
+  if (editing_ && EditLink) CommitEditor();
+  History->redo();
+}
+
+void DataGrid::ApplyChange(const GridChange& change, bool forward) {
+  FlexGrid* g = MSFlexGrid1;
+  const bool link = EditLink;
+  const bool editorHadFocus = Text_Edit->hasFocus();
+  EditLink = false;
+  g->SetRows(forward ? change.rowsAfter : change.rowsBefore);
+  int top = INT_MAX, left = INT_MAX, bottom = -1, right = -1;
+  for (const GridChange::Cell& c : change.cells) {
+    if (c.row >= g->Rows() || c.col >= g->Cols()) continue;
+    g->SetTextMatrix(c.row, c.col, QString::fromStdString(forward ? c.after : c.before));
+    top = std::min(top, c.row);
+    left = std::min(left, c.col);
+    bottom = std::max(bottom, c.row);
+    right = std::max(right, c.col);
+  }
+  // The cells the step changed are selected, the current cell outside the
+  // header rows and columns where the grid has room for it.
+  if (bottom >= 0) {
+    const int row = std::min(std::max(top, g->FixedRows()), g->Rows() - 1);
+    const int col = std::min(std::max(left, g->FixedCols()), g->Cols() - 1);
+    SelectCell(row, col);
+    g->SetRowSel(std::max(bottom, row));
+    g->SetColSel(std::max(right, col));
+    g->EnsureVisible(row, col);
+  }
+  EditLink = link;
+  if (link) {
+    MSFlexGrid1_EnterCell();
+  } else {
+    Text_Edit->setText(g->Text());
+  }
+  if (editorHadFocus) g->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace kelvora

@@ -71,4 +71,13 @@ QString QtDialogs::OpenFileName(QWidget* parent, const QString& caption, const Q
   return dialog.selectedFiles().front();
 }
 
+QString QtDialogs::FolderName(QWidget* parent, const QString& caption, const QString& folder) {
+  QFileDialog dialog(parent, caption, folder);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
+}
+
 }  // namespace kelvora

@@ -41,6 +41,14 @@ class Dialogs {
   // Asks for an existing file to read. Empty when the user cancelled.
   virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                                const QString& filter) = 0;
+  // Asks for a folder, starting at `folder`. Empty when the user cancelled
+  // (and where a dialog seam offers no folder question).
+  virtual QString FolderName(QWidget* parent, const QString& caption, const QString& folder) {
+    (void)parent;
+    (void)caption;
+    (void)folder;
+    return QString();
+  }
 };
 
 // The real message boxes, dialogs and menus.
@@ -55,6 +63,7 @@ class QtDialogs : public Dialogs {
                        const QString& filter) override;
   QString OpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                        const QString& filter) override;
+  QString FolderName(QWidget* parent, const QString& caption, const QString& folder) override;
 };
 
 }  // namespace kelvora

@@ -1,5 +1,7 @@
 #include "screens/fit_stats_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QGridLayout>
@@ -15,6 +17,7 @@
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
@@ -49,6 +52,28 @@ QString Num(double v, int digits = 5) {
   if (a != 0 && (a < 1e-4 || a >= 1e9)) return QString::number(v, 'e', digits - 2);
   if (a >= std::pow(10.0, digits)) return QString::number(v, 'f', 0);
   return QString::number(v, 'g', digits);
+}
+
+// A number with exactly `digits` significant digits, trailing zeros kept, in
+// the same plain or exponent form as Num().
+QString Significant(double v, int digits = 5) {
+  if (!std::isfinite(v)) return kUndefined;
+  const double a = std::fabs(v);
+  if (a != 0 && (a < 1e-4 || a >= 1e9)) return QString::number(v, 'e', digits - 1);
+  if (a == 0) return QString::number(0.0, 'f', digits - 1);
+  int decimals = std::max(0, digits - 1 - static_cast<int>(std::floor(std::log10(a))));
+  // Rounding up to the next power of ten (9.99996 → 10.0000) adds a digit.
+  if (decimals > 0 && std::fabs(QString::number(v, 'f', decimals).toDouble()) >=
+                          std::pow(10.0, digits - decimals)) {
+    --decimals;
+  }
+  return QString::number(v, 'f', decimals);
+}
+
+// An interval: both bounds with the same significant digits ("9.4649 ～
+// 10.000", not "9.4649 ～ 10").
+QString IntervalText(double lo, double hi) {
+  return QStringLiteral("%1 ～ %2").arg(Significant(lo), Significant(hi));
 }
 
 QString Fixed(double v, int decimals) {
@@ -141,6 +166,15 @@ QString TableText(const QTableWidget* t, const QString& title) {
   return out;
 }
 
+// A window of its own on the accessibility bus (a plain widget would be a
+// "filler" there).
+QAccessibleInterface* AccessibleWindow(const QString& key, QObject* object) {
+  if (key == QLatin1String("kelvora::FitStatsWindow") && object && object->isWidgetType()) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs& dialogs,
@@ -168,6 +202,8 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
       stats_(ComputeFitStats(session)),
       sampleName_(session.sampleName),
       session_(session) {
+  static const bool accessibleAsWindow = (QAccessible::installFactory(AccessibleWindow), true);
+  (void)accessibleAsWindow;
   setObjectName(QStringLiteral("FitStatsWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("フィット統計"));
@@ -306,6 +342,8 @@ void FitStatsWindow::ShowRefinement() {
   RefineTable->setItem(rows + 1, 0, Cell(QStringLiteral("AIC")));
   RefineTable->setItem(rows + 1, 1, Cell(Num(r->fitAic)));
   RefineTable->setItem(rows + 1, 2, Cell(Num(r->aic)));
+  // Every row shown, the residual sum and AIC of a seven-parameter model too.
+  FitTable(RefineTable);
   Command4->setEnabled(r->improved && static_cast<bool>(store_));
   FitToContents();
 }
@@ -444,6 +482,7 @@ void FitStatsWindow::BuildLayout() {
 void FitStatsWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   for (QTableWidget* t : {ParamTable, QualityTable, CorrTable, DerivedTable}) FitTable(t);
+  if (RefineTable->rowCount() > 0) FitTable(RefineTable);
   FitToContents();
 }
 
@@ -512,10 +551,9 @@ void FitStatsWindow::FillTables(const ModelStats* st) {
     ParamTable->setItem(r, 1, Cell(Num(st->values[j])));
     const bool estimated = l.state[j] == Estimability::Estimated && l.se[j];
     ParamTable->setItem(r, 2, Cell(estimated ? Num(*l.se[j], 4) : kNotEstimable));
-    ParamTable->setItem(r, 3,
-                        Cell(estimated && l.lo[j] && l.hi[j]
-                                 ? QStringLiteral("%1 ～ %2").arg(Num(*l.lo[j]), Num(*l.hi[j]))
-                                 : kNotEstimable));
+    ParamTable->setItem(
+        r, 3,
+        Cell(estimated && l.lo[j] && l.hi[j] ? IntervalText(*l.lo[j], *l.hi[j]) : kNotEstimable));
     ParamTable->setItem(r, 4, Cell(estimated && l.t[j] ? Num(*l.t[j], 4) : kNotEstimable));
     if (!estimated) {
       for (int c = 2; c <= 4; ++c) ParamTable->item(r, c)->setForeground(QColor(170, 0, 0));
@@ -690,6 +728,7 @@ void FitStatsWindow::DrawCharts(const ModelStats* st) {
     s->attachAxis(ry);
   }
   HideLegend(rc, zero);
+  rc->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   rc->legend()->setVisible(stats_.groups > 1);
 
   // The fitted curve with its band, over the observations.
@@ -755,6 +794,41 @@ void FitStatsWindow::DrawCharts(const ModelStats* st) {
       named = true;
     }
   }
+  // A legend entry shows what is drawn: the entry of a line is drawn with
+  // its pen, the band's as a square of its fill. For one temperature the
+  // curve's, the band's and the refined curve's entries are their own; for
+  // several, drawn each in the colour of its temperature (the observations'
+  // entries name the colours), entries of their own show the kind of line
+  // alone, in grey.
+  cc->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  const bool severalGroups = bands_[st->model].size() > 1;
+  const QColor grey(90, 90, 90);
+  bool refinedDrawn = false;
+  for (QAbstractSeries* s : curveSeries) {
+    if (qobject_cast<QLineSeries*>(s)) {
+      refinedDrawn = refinedDrawn || s->name() == QStringLiteral("精密化した値");
+      if (severalGroups) HideLegend(cc, s);
+    } else if (auto* area = qobject_cast<QAreaSeries*>(s)) {
+      QColor fill = grey;
+      fill.setAlpha(70);
+      for (QLegendMarker* m : cc->legend()->markers(area)) {
+        m->setShape(QLegend::MarkerShapeRectangle);
+        m->setBrush(severalGroups ? QBrush(fill) : area->brush());
+        m->setPen(severalGroups ? QPen(grey.lighter(150), 0.8) : area->pen());
+      }
+    }
+  }
+  if (severalGroups) {
+    auto entry = [&](const QString& name, const QPen& pen) {
+      auto* line = new QLineSeries;  // no points: its legend entry alone
+      line->setName(name);
+      line->setPen(pen);
+      cc->addSeries(line);
+      curveSeries.push_back(line);
+    };
+    entry(QStringLiteral("計算値"), QPen(grey, 1.8));
+    if (refinedDrawn) entry(QStringLiteral("精密化した値"), QPen(grey, 1.6, Qt::DashLine));
+  }
   for (int g = 1; g <= stats_.groups; ++g) {
     QScatterSeries* s =
         MakeMarkerSeries(Q(stats_.groupNames[g]),
@@ -795,6 +869,9 @@ void FitStatsWindow::DrawCharts(const ModelStats* st) {
     s->attachAxis(y);
   }
   const QString unit = Q(AmountUnitHeader(st->model));
+  // The axis title without the unit, which the chart's title carries: a low
+  // chart has room for no more.
+  y->setTitleText(st->model >= 4 ? QStringLiteral("窒素無機化率") : QStringLiteral("窒素無機化量"));
   cc->setTitle(st->lsq.determined
                    ? QStringLiteral("計算値と95%信頼帯 ") + unit
                    : QStringLiteral("計算値 %1（推定不能のため信頼帯なし）").arg(unit));
@@ -812,6 +889,11 @@ QString FitStatsWindow::TablesText() const {
   out += QStringLiteral("警告\r\n");
   for (int i = 0; i < WarningList->count(); ++i)
     out += WarningList->item(i)->text() + QStringLiteral("\r\n");
+  // The least-squares check, as far as it has come.
+  out += QStringLiteral("\r\n最小二乗法による確認\r\n");
+  out += RefineLine->text().replace(QLatin1Char('\n'), QStringLiteral("\r\n")) +
+         QStringLiteral("\r\n");
+  if (RefineTable->rowCount() > 0) out += TableText(RefineTable, QString()).mid(2);
   return out;
 }
 
@@ -826,8 +908,9 @@ void FitStatsWindow::Command2_Click() {
 }
 
 void FitStatsWindow::SavePicture_Click() {
+  // Above the charts: the model and the soil or fertilizer.
   SaveChartPicture(this, dialogs_, {ResidualChart, CurveChart},
-                   windowTitle() + QStringLiteral(" ") + Heading->text());
+                   windowTitle() + QStringLiteral(" ") + Heading->text(), {Heading->text()});
 }
 
 FitStatsWindow* ShowFitStats(const FitSession& session, int16_t model, Dialogs& dialogs,

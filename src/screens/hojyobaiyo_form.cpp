@@ -30,12 +30,6 @@ const QColor kHeaderColor(224, 224, 224);
 // How many of the days without a temperature the question names.
 constexpr int kNamedMissingDays = 3;
 
-QPushButton* CaptionButton(QWidget* parent) {
-  auto* b = new QPushButton(parent);
-  b->setFixedWidth(TwipsToPixels(360));
-  return b;
-}
-
 QComboBox* DateBox(QWidget* parent, int widthTwips) {
   auto* c = new QComboBox(parent);
   c->setEditable(true);
@@ -86,10 +80,10 @@ HojyoBaiyo_Form::HojyoBaiyo_Form(const ScreenContext& context, QWidget* parent)
       Command3(CaptionButton(this)),
       Text2(new CaptionBox(QStringLiteral("⑩ パラメータ算出"), this)),
       Command5(CaptionButton(this)),
-      Frame1(new QGroupBox(QStringLiteral("データ"), this)),
-      List1(new ListBox(Frame1)),
-      Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
-      Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
+      Frame1(new StoredRecordsPanel(QStringLiteral("データ"), 2600, this)),
+      List1(Frame1->List1),
+      Command1(Frame1->Command1),
+      Command8(Frame1->Command8),
       Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
       Command6(new QPushButton(QStringLiteral("終了"), this)),
       flow_(*this, *Grid, *List1, *Text_Dojyo, Deleting,
@@ -179,7 +173,6 @@ void HojyoBaiyo_Form::BuildLayout() {
 
   Text_Dojyo->setObjectName(QStringLiteral("Text_Dojyo"));
   Text1->setObjectName(QStringLiteral("Text1"));
-  List1->setObjectName(QStringLiteral("List1"));
   Command7->setAccessibleName(Text3->text());
   Command9->setAccessibleName(Text4->text());
   Command3->setAccessibleName(Text5->text());
@@ -288,21 +281,7 @@ void HojyoBaiyo_Form::BuildLayout() {
   form->addLayout(cancelRow);
 
   // Right: the stored data sets.
-  auto* frameButtons = new QHBoxLayout;
-  frameButtons->addWidget(Command1);
-  frameButtons->addWidget(Command8);
-  auto* frame = new QVBoxLayout(Frame1);
-  frame->addWidget(List1, 1);
-  frame->addLayout(frameButtons);
-  auto* endRow = new QHBoxLayout;
-  endRow->addStretch();
-  endRow->addWidget(Command6);
-  auto* right = new QVBoxLayout;
-  right->addSpacing(Text3->sizeHint().height() + 10);
-  right->addWidget(Frame1, 1);
-  right->addSpacing(6);
-  right->addLayout(endRow);
-  Frame1->setMinimumWidth(TwipsToPixels(2600));
+  QVBoxLayout* right = RecordsColumn(Frame1, Text3->sizeHint().height() + 10, Command6);
 
   auto* body = new QHBoxLayout;
   body->setSpacing(TwipsToPixels(200));
@@ -400,6 +379,7 @@ void HojyoBaiyo_Form::Command9_Click() {
   // row, rows beyond the new last one go, added rows are empty.
   RecordFlow::Reload reload(*Grid);
   Grid->CommitEditor();
+  DataGrid::Step step(*Grid, QStringLiteral("確定"));
   const std::vector<std::string> dates = DateTexts(range.first, range.days);
   const int days = range.days;
   const int row = std::min(MSFlexGrid1->Row(), days);

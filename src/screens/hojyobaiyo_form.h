@@ -17,6 +17,7 @@
 #include "screens/controls.h"
 #include "screens/data_grid.h"
 #include "screens/record_flow.h"
+#include "screens/stored_records_panel.h"
 
 class QMenuBar;
 class QMenu;
@@ -61,8 +62,8 @@ class HojyoBaiyo_Form : public ChildScreen {
   CaptionBox* const Text5;
   QPushButton* const Command3;  // "⑨ 適用"
   CaptionBox* const Text2;
-  QPushButton* const Command5;  // "⑩ パラメータ算出"
-  QGroupBox* const Frame1;
+  QPushButton* const Command5;       // "⑩ パラメータ算出"
+  StoredRecordsPanel* const Frame1;  // "データ": List1, Command1, Command8
   ListBox* const List1;
   QPushButton* const Command1;  // "ファイル保存"
   QPushButton* const Command8;  // "データ削除"

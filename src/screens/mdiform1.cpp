@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMenu>
@@ -416,8 +417,13 @@ void MDIForm1::Barjon_Show_Click() { ShowBarjon(this, dataDir_); }
 void MDIForm1::DataFolder_Show_Click() {
   const QString dir = Q(dataDir_.string());
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(dir))) {
+    // Without a file manager (or xdg-open) the user opens it themselves.
     dialogs_.Message(this, kTitleCaution,
-                     QStringLiteral("データフォルダ「%1」を開けませんでした。").arg(dir),
+                     QStringLiteral("データフォルダをファイルマネージャーで開けませんでした。\n"
+                                    "データフォルダは次の場所です:\n%1\n\n"
+                                    "このメニューで開くには xdg-utils（xdg-open）と"
+                                    "ファイルマネージャーが要ります。")
+                         .arg(QDir::toNativeSeparators(dir)),
                      Dialogs::Icon::Warning);
   }
 }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <string>
 
+#include "print/remembered_folder.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
 #include "screens/temperature_file_dialog.h"
@@ -35,13 +36,6 @@ constexpr int kGridCols = 2;
 constexpr int kGridColWidthTwips = 1000;
 constexpr int kSuiteiWidthTwips = 13605;
 constexpr int kSuiteiHeightTwips = 9660;
-
-QPushButton* CaptionButton(QWidget* parent, const QString& caption) {
-  auto* b = new QPushButton(parent);
-  b->setFixedWidth(TwipsToPixels(360));
-  b->setAccessibleName(caption);
-  return b;
-}
 
 QComboBox* DateCombo(QWidget* parent, int from, int to, const QString& name) {
   auto* c = new QComboBox(parent);
@@ -93,10 +87,10 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
       Command3(CaptionButton(this, QStringLiteral("⑥ 適用"))),
       Text3(new CaptionBox(QStringLiteral("新規入力"), this)),
       Command7(CaptionButton(this, QStringLiteral("新規入力"))),
-      Frame1(new QGroupBox(QStringLiteral("リスト"), this)),
-      List1(new ListBox(Frame1)),
-      Command1(new QPushButton(QStringLiteral("ファイル保存"), Frame1)),
-      Command8(new QPushButton(QStringLiteral("データ削除"), Frame1)),
+      Frame1(new StoredRecordsPanel(QStringLiteral("リスト"), 3000, this)),
+      List1(Frame1->List1),
+      Command1(Frame1->Command1),
+      Command8(Frame1->Command8),
       Command5(new QPushButton(QStringLiteral("窒素無機化推定"), this)),
       Command4(new QPushButton(QStringLiteral("キャンセル"), this)),
       Command6(new QPushButton(QStringLiteral("終了"), this)),
@@ -167,8 +161,6 @@ void Ondo_Form::BuildLayout() {
 
   Text_Titen->setObjectName(QStringLiteral("Text_Titen"));
   Text_Titen->setAccessibleName(Label1->text());
-  List1->setObjectName(QStringLiteral("List1"));
-  List1->setAccessibleName(Frame1->title());
   Command10->setObjectName(QStringLiteral("Command10"));
   Command10->setAccessibleName(Command10->text());
   MSFlexGrid1->setAccessibleName(Label6->text());
@@ -226,13 +218,6 @@ void Ondo_Form::BuildLayout() {
   newRow->addWidget(Command7);
   newRow->addWidget(Text3);
   newRow->addStretch();
-  auto* frameButtons = new QHBoxLayout;
-  frameButtons->addWidget(Command1);
-  frameButtons->addWidget(Command8);
-  auto* frame = new QVBoxLayout(Frame1);
-  frame->addWidget(List1, 1);
-  frame->addLayout(frameButtons);
-  Frame1->setMinimumWidth(TwipsToPixels(3000));
   auto* endRow = new QHBoxLayout;
   endRow->addWidget(Command4);
   endRow->addStretch();
@@ -341,6 +326,7 @@ void Ondo_Form::Command9_Click() {
   // What the editor holds stays in its row like every typed temperature.
   Grid->CommitEditor();
   if (flow_.NewMode()) ShowApply(true);
+  DataGrid::Step step(*Grid, QStringLiteral("確定"));
   MSFlexGrid1->SetRows(range.days + 1);
   GridTable cells = MSFlexGrid1->Cells();
   const std::vector<std::string> dates = DateTexts(range.first, range.days);
@@ -369,8 +355,8 @@ void Ondo_Form::Command8_Click() {
 void Ondo_Form::Command6_Click() { CloseScreen(); }
 
 void Ondo_Form::Command10_Click() {
-  const QString path = GetDialogs().OpenFileName(
-      this, QStringLiteral("地温ファイルを開く"), QString(),
+  const QString path = AskOpenFile(
+      GetDialogs(), this, FileKind::TemperatureFile, QStringLiteral("地温ファイルを開く"),
       QStringLiteral("地温ファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
   if (!path.isEmpty()) LoadTemperatureFile(path);
 }
@@ -412,7 +398,8 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
     Combo5->setCurrentText(NumberText(last.month));
     Combo6->setCurrentText(NumberText(last.day));
     // The rows a confirmed range gives, the temperatures as a paste leaves
-    // them once applied.
+    // them once applied; one step of the grid's history.
+    DataGrid::Step step(*Grid, QStringLiteral("ファイルから読込"));
     MSFlexGrid1->SetRows(static_cast<int>(series.dates.size()) + 1);
     MSFlexGrid1->SetCells(GridFromText(SeriesGridText(series), 0, kGridCols));
     ShowApply(true);

@@ -13,6 +13,7 @@
 #include "screens/controls.h"
 #include "screens/data_grid.h"
 #include "screens/record_flow.h"
+#include "screens/stored_records_panel.h"
 #include "store/temperature_file.h"
 
 class QMenuBar;
@@ -49,8 +50,8 @@ class Ondo_Form : public ChildScreen {
   CaptionBox* const Text1;
   QPushButton* const Command3;  // "⑥ 適用"
   CaptionBox* const Text3;
-  QPushButton* const Command7;  // "新規入力"
-  QGroupBox* const Frame1;      // "リスト"
+  QPushButton* const Command7;       // "新規入力"
+  StoredRecordsPanel* const Frame1;  // "リスト": List1, Command1, Command8
   ListBox* const List1;
   QPushButton* const Command1;  // "ファイル保存"
   QPushButton* const Command8;  // "データ削除"

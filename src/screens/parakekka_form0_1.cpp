@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -105,8 +106,12 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(const ScreenContext& context, QWidget* pare
   connect(Command4, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command4_Click);
   connect(Command3, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command3_Click);
   connect(Command2, &QPushButton::clicked, this, &ParaKekka_Form0_1::Command2_Click);
+  // However a box changes (a click, the space bar, a screen reader's toggle
+  // action), it becomes the one checked box.
   for (int f = 1; f <= 3; ++f) {
-    connect(Check[f], &QCheckBox::clicked, this, [this, f] { Check_MouseDown(f); });
+    connect(Check[f], &QCheckBox::toggled, this, [this, f] {
+      if (!settingChecks_) Check_MouseDown(f);
+    });
   }
 
   // Loading: the frames, the best model checked and red, the chart.
@@ -116,7 +121,9 @@ ParaKekka_Form0_1::ParaKekka_Form0_1(const ScreenContext& context, QWidget* pare
   for (int f = 1; f <= 3; ++f) {
     if (FrameModel(f) == session_.currentModel) bestFrame = f;
   }
+  settingChecks_ = true;
   for (int f = 1; f <= 3; ++f) Check[f]->setChecked(f == bestFrame);
+  settingChecks_ = false;
   if (bestFrame) PaintCaptionRed(Check[bestFrame]);
   DrawFitChart();
   Lab_Dojyo->setText(Q(session_.sampleName));
@@ -252,6 +259,8 @@ void ParaKekka_Form0_1::DrawFitChart() {
   }
   chart->addSeries(calc);
   chart->addSeries(observed);
+  // Each legend entry drawn as its markers are: filled blue, hollow red.
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   AttachAxes(chart, MakeValueAxis(QStringLiteral("変換日数"), xs), MakeValueAxis(QString(), ys),
              {calc, observed});
 }
@@ -271,7 +280,9 @@ void ParaKekka_Form0_1::ShowModelChart() {
 }
 
 void ParaKekka_Form0_1::Check_MouseDown(int index) {
+  settingChecks_ = true;
   for (int f = 1; f <= 3; ++f) Check[f]->setChecked(f == index);
+  settingChecks_ = false;
   ShowModelChart();
 }
 
@@ -449,7 +460,9 @@ void ParaKekka_Form0_1::Command9_Click() {
     title +=
         (title.isEmpty() ? QString() : QStringLiteral(" ")) + Q(ModelName(session_.currentModel));
   }
-  SaveChartPicture(this, GetDialogs(), {Picture2, MSChart1}, title);
+  // Above the chart, whose title is the model: the soil or fertilizer.
+  SaveChartPicture(this, GetDialogs(), {Picture2, MSChart1}, title,
+                   {Label1->text() + Lab_Dojyo->text()});
 }
 
 void ParaKekka_Form0_1::Command10_Click() {

@@ -102,6 +102,8 @@ class ParaKekka_Form0_1 : public ChildScreen {
   FitSession& session_;
   int16_t modelAtLoad_ = 0;
   bool modelChanged_ = false;
+  // On while the screen itself sets the "最適なモデル" boxes.
+  bool settingChecks_ = false;
   QPointer<FitStatsWindow> statsWindow_;  // follows the model shown on the chart
 };
 

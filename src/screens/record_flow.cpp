@@ -81,7 +81,11 @@ void RecordFlow::ShowRecord() {
   if (Current() < 1 || Current() > Count()) return;
   SelectListEntry(Current() - 1);
   binding_.show(Current());
-  shownKey_ = binding_.key(Current());
+  // The undo history belongs to the record: showing another one (not the
+  // same one again after it was stored) begins a new history.
+  const uint64_t key = binding_.key(Current());
+  if (key != shownKey_) grid_.ClearHistory();
+  shownKey_ = key;
   RecordModeButtons();
 }
 
@@ -95,6 +99,7 @@ void RecordFlow::NewRecord() {
   }
   grid_.SelectCell(1, 1);
   grid_.Text_Edit->clear();
+  grid_.ClearHistory();
   SelectListEntry(-1);
   NewModeButtons();
 }

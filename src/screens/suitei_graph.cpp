@@ -19,6 +19,7 @@
 #include "screens/chart_picture.h"
 #include "screens/dialogs.h"
 #include "screens/qtext.h"
+#include "store/date_text.h"
 #include "store/hensuu.h"
 #include "store/number_text.h"
 
@@ -41,6 +42,25 @@ std::vector<int> DateLabelRows(int rows, int maxLabels) {
   const int step = std::max(1, (rows + maxLabels - 1) / maxLabels);
   for (int r = 0; r < rows; r += step) out.push_back(r);
   return out;
+}
+
+std::vector<int> MonthStartRows(const std::vector<std::string>& dates, int maxLabels) {
+  std::vector<std::pair<int, int>> starts;  // row, months since year 0
+  for (size_t r = 0; r < dates.size(); ++r) {
+    const std::optional<CivilDate> d = ParseDateText(dates[r]);
+    if (d && d->day == 1) starts.push_back({static_cast<int>(r), d->year * 12 + d->month - 1});
+  }
+  if (starts.size() < 2 || maxLabels < 2) {
+    return DateLabelRows(static_cast<int>(dates.size()), maxLabels);
+  }
+  for (int every : {1, 2, 3, 4, 6, 12, 24, 60, 120, 240, 600, 1200}) {
+    std::vector<int> rows;
+    for (const auto& [row, month] : starts) {
+      if (month % every == 0) rows.push_back(row);
+    }
+    if (static_cast<int>(rows.size()) <= maxLabels && !rows.empty()) return rows;
+  }
+  return DateLabelRows(static_cast<int>(dates.size()), maxLabels);
 }
 
 Suitei_Graph::Suitei_Graph(const ScreenContext& context, const std::vector<GraphRow>& graph,
@@ -180,6 +200,7 @@ void Suitei_Graph::DrawChart(const std::vector<GraphRow>& graph) {
   x->setRange(n <= 1 ? -1 : 0, n <= 1 ? 1 : n - 1);
   x->setStartValue(n <= 1 ? -1 : 0);
   x->setGridLineVisible(true);
+  x->setTitleText(QStringLiteral("年/月/日"));
   dateAxis_ = x;
   dates_.clear();
   for (const GraphRow& row : graph) dates_ << row.date;
@@ -204,7 +225,10 @@ void Suitei_Graph::LabelDates() {
   const int plotWidth = std::max(0, MSChart1->width() - 110);
   const int fit = std::clamp(plotWidth / labelWidth, 2, 12);
   dateLabels_.clear();
-  for (int r : DateLabelRows(static_cast<int>(dates_.size()), fit)) {
+  std::vector<std::string> dates;
+  dates.reserve(static_cast<size_t>(dates_.size()));
+  for (const QString& d : dates_) dates.push_back(d.toStdString());
+  for (int r : MonthStartRows(dates, fit)) {
     dateAxis_->append(dates_[r], r);
     dateLabels_ << dates_[r];
   }
@@ -233,8 +257,11 @@ void Suitei_Graph::Command2_Click() { CloseScreen(); }
 void Suitei_Graph::Command3_Click() {
   QString title = Label1[3]->text();
   if (!Label1[5]->text().isEmpty()) title += QStringLiteral(" ") + Label1[5]->text();
+  // Above the chart: the captions the screen shows over it.
+  QStringList captions;
+  for (int i = 0; i < 3; ++i) captions << Label1[i]->text() + Label1[i + 3]->text();
   SaveChartPicture(this, GetDialogs(), {Label2, MSChart1},
-                   title.trimmed().isEmpty() ? windowTitle() : title.trimmed());
+                   title.trimmed().isEmpty() ? windowTitle() : title.trimmed(), captions);
 }
 
 void Suitei_Graph::Edit_Copy_Click() {

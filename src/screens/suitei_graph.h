@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "screens/chart_setup.h"
@@ -22,6 +23,12 @@ namespace kelvora {
 // Category positions along the date axis that get a label: at most
 // `maxLabels`, evenly spaced, the first day always among them.
 std::vector<int> DateLabelRows(int rows, int maxLabels);
+
+// The rows of the date texts ("2006/04/01") that begin a month, every 1st,
+// 2nd, 3rd, 4th, 6th or 12th month (counted from January, so that the labels
+// fall on the same months every year), the fewest that give at most
+// `maxLabels`. Fewer than two month starts: DateLabelRows instead.
+std::vector<int> MonthStartRows(const std::vector<std::string>& dates, int maxLabels);
 
 class Suitei_Graph : public ChildScreen {
   Q_OBJECT

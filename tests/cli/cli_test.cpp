@@ -210,6 +210,14 @@ TEST(Cli, VersionAndTheOptionsInTheUsage) {
   EXPECT_EQ(v.code, 0);
   EXPECT_EQ(v.out, std::string("kelvora-cli ") + kVersion + "\n");
   EXPECT_TRUE(v.err.empty());
+  // -v as the desktop program takes it; "help COMMAND" as "COMMAND --help".
+  EXPECT_EQ(Cli({"-v"}).out, v.out);
+  for (const char* cmd : {"fit", "fit-field", "estimate", "dump", "report", "export"}) {
+    CliRun help = Cli({"help", cmd});
+    EXPECT_EQ(help.code, 0) << cmd;
+    EXPECT_EQ(help.out, Cli({cmd, "--help"}).out) << cmd;
+  }
+  EXPECT_EQ(Cli({"help", "frobnicate"}).code, 2);
   CliRun h = Cli({"--help"});
   EXPECT_EQ(h.code, 0);
   for (const char* option :

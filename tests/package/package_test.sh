@@ -89,8 +89,11 @@ else
   fail "desktop-file-validate"
   sed 's/^/    /' "$tmp/dfv"
 fi
+# One main category (Science) with additional ones, so that menus list the
+# program once; the window's class and a single main window.
 for line in 'Type=Application' 'Name=Kelvora' 'Name[ja]=ケルボラ１' 'Exec=kelvora' 'Icon=kelvora' \
-  'Categories=Science;Education;Qt;' 'Terminal=false'; do
+  'Categories=Science;Geoscience;Biology;Qt;' 'Terminal=false' 'StartupNotify=true' \
+  'StartupWMClass=kelvora' 'X-GNOME-SingleWindow=true'; do
   check "the desktop entry has $line" grep -qxF "$line" "$desktop"
 done
 for key in 'Comment' 'Comment\[ja\]'; do
@@ -105,14 +108,18 @@ check "the metainfo has a Japanese and an English summary" \
 check "the metainfo describes a screenshot" grep -q '<caption>.' "$metainfo"
 check "the metainfo launches the desktop entry" \
   grep -q '<launchable type="desktop-id">org.kelvora.Kelvora.desktop</launchable>' "$metainfo"
+check "the metainfo's newest release is version $version" \
+  sh -c "grep -o '<release version=\"[^\"]*\"' '$metainfo' | head -1 | grep -qx '<release version=\"$version\"'"
 
 # --- the manual pages --------------------------------------------------------
 for page in kelvora kelvora-cli; do
   file=$root/usr/share/man/man1/$page.1.gz
   if MANWIDTH=80 man --warnings -E UTF-8 -l "$file" >"$tmp/$page.man" 2>"$tmp/$page.err" &&
     ! [ -s "$tmp/$page.err" ] && grep -q "^NAME" "$tmp/$page.man" &&
-    grep -Eq "^ *$page +- " "$tmp/$page.man" && grep -q "kelvora $version" "$tmp/$page.man"; then
-    ok "man -l renders $page(1) without warnings, with the version $version"
+    grep -Eq "^ *$page +- " "$tmp/$page.man" && grep -q "kelvora $version" "$tmp/$page.man" &&
+    grep -q "^EXIT STATUS" "$tmp/$page.man" &&
+    tail -1 "$tmp/$page.man" | grep -Eq "[0-9]{4}-[0-9]{2}-[0-9]{2}"; then
+    ok "man -l renders $page(1) without warnings, with the version $version, a date and EXIT STATUS"
   else
     fail "man -l $page(1)"
     cat "$tmp/$page.err" "$tmp/$page.man" | head -20 | sed 's/^/    /'
@@ -129,6 +136,16 @@ check "kelvora --version prints the project's version without a display" \
   test "$(nodisplay "$root/usr/bin/kelvora" --version 2>&1)" = "kelvora $version"
 check "kelvora-cli --version prints the project's version" \
   test "$("$root/usr/bin/kelvora-cli" --version 2>&1)" = "kelvora-cli $version"
+check "kelvora-cli -v prints the version as --version does" \
+  test "$("$root/usr/bin/kelvora-cli" -v 2>&1)" = "kelvora-cli $version"
+check "kelvora-cli help fit prints the usage of fit" \
+  sh -c "test \"\$('$root/usr/bin/kelvora-cli' help fit)\" = \"\$('$root/usr/bin/kelvora-cli' fit --help)\""
+# An unknown option is named before any window, with exit 2 (not Qt's abort
+# for the missing display).
+nodisplay "$root/usr/bin/kelvora" --bogus >"$tmp/bogus" 2>&1
+status=$?
+check "kelvora --bogus without a display names the option and exits 2" \
+  sh -c "test $status -eq 2 && grep -q -- 'bogus' '$tmp/bogus'"
 
 nodisplay "$root/usr/bin/kelvora" --help >"$tmp/kelvora.help" 2>&1
 grep -o -- '--[a-z][a-z-]*' "$tmp/kelvora.help" | sort -u >"$tmp/kelvora.help-options"

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QtCharts/QChart>
@@ -143,9 +144,9 @@ class ExportScreens : public ::testing::Test {
   }
 
   // Saves through `button` as PNG and as SVG and checks both pictures: the
-  // PNG has twice the pixels of the parts on the screen and shows the
-  // chart's `ink`; the SVG is a drawing of the screen size holding text items
-  // that begin with `texts`.
+  // PNG has twice the pixels of the parts on the screen (and the lines above
+  // them that say what they show) and shows the chart's `ink`; the SVG is a
+  // drawing of the screen size holding text items that begin with `texts`.
   void ExpectPictures(QPushButton* button, std::initializer_list<QWidget*> parts, QColor ink,
                       const QStringList& texts, const std::string& stem) {
     const QSize screen = ScreenSize(parts);
@@ -154,7 +155,8 @@ class ExportScreens : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton);
     const QImage png(QString::fromStdString(Out(stem + ".png")));
     ASSERT_FALSE(png.isNull());
-    EXPECT_EQ(png.size(), screen * 2);
+    EXPECT_EQ(png.width(), screen.width() * 2);
+    EXPECT_GT(png.height(), screen.height() * 2);
     EXPECT_GT(PixelsNear(png, ink), 50);
     EXPECT_GT(PixelsNear(png, Qt::white), png.width() * png.height() / 4);
     EXPECT_EQ(env.dialogs.fileFilters.back(), "PNG 画像 (*.png);;SVG 画像 (*.svg)");
@@ -163,10 +165,16 @@ class ExportScreens : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton);
     QSvgRenderer svg(QString::fromStdString(Out(stem + ".SVG")));
     ASSERT_TRUE(svg.isValid());
-    EXPECT_EQ(svg.viewBox().size(), screen);
-    const std::string drawing = test::ReadBytes(Out(stem + ".SVG"));
+    EXPECT_EQ(svg.viewBox().width(), screen.width());
+    EXPECT_EQ(svg.viewBox().height() * 2, png.height());
+    // The texts of the drawing's text items run together (an item holds one
+    // run of a script).
+    const QString drawing = QString::fromStdString(test::ReadBytes(Out(stem + ".SVG")));
+    QString written;
+    const QRegularExpression item(QStringLiteral("<text [^>]*>([^<]*)</text>"));
+    for (auto it = item.globalMatch(drawing); it.hasNext();) written += it.next().captured(1);
     for (const QString& text : texts) {
-      EXPECT_NE(drawing.find(">" + text.toStdString()), std::string::npos) << text.toStdString();
+      EXPECT_TRUE(written.contains(text)) << text.toStdString();
     }
     EXPECT_TRUE(Messages().isEmpty()) << Messages().join('|').toStdString();
   }
@@ -180,7 +188,9 @@ TEST_F(ExportScreens, ResultsChartPictureAtTwiceThePixelsOrAsSvgAndRefusals) {
   EXPECT_EQ(r->Command10->accessibleName(), "エクスポート");
   // The calculated markers' blue; the chart's title names the model.
   ExpectPictures(r->Command9, {r->Picture2, r->MSChart1}, QColor(30, 90, 200),
-                 {r->MSChart1->chart()->title(), QStringLiteral("窒素無機化量")}, "chart");
+                 {r->MSChart1->chart()->title(), QStringLiteral("窒素無機化量"),
+                  QStringLiteral("土壌名（肥料名）：黒ボク土")},
+                 "chart");
   EXPECT_TRUE(env.dialogs.suggestedPaths.front().endsWith("黒ボク土 単純型.png"))
       << env.dialogs.suggestedPaths.front().toStdString();
 
@@ -369,7 +379,9 @@ TEST_F(ExportScreens, GraphAndFitStatisticsSaveTheirCharts) {
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->Command3->accessibleName(), "画像を保存");
   ExpectPictures(g->Command3, {g->Label2, g->MSChart1}, QColor(30, 90, 200),
-                 {g->Label2->Text(), QStringLiteral("2006/04/06")}, "graph");
+                 {g->Label2->Text(), QStringLiteral("2006/04/06"), QStringLiteral("年/月/日"),
+                  QStringLiteral("土壌(肥料)名：被覆尿素"), QStringLiteral("地温データ名：つくば")},
+                 "graph");
   EXPECT_TRUE(env.dialogs.suggestedPaths.front().endsWith("被覆尿素 つくば.png"));
   // "コピー" still puts the chart alone on the clipboard.
   g->Edit_Copy->trigger();
@@ -387,7 +399,9 @@ TEST_F(ExportScreens, GraphAndFitStatisticsSaveTheirCharts) {
   ASSERT_NE(w->SavePictureButton, nullptr);
   EXPECT_EQ(w->SavePictureButton->accessibleName(), "画像を保存");
   ExpectPictures(w->SavePictureButton, {w->ResidualChart, w->CurveChart}, QColor(30, 90, 200),
-                 {w->ResidualChart->chart()->title(), QStringLiteral("95%信頼帯")}, "stats");
+                 {w->ResidualChart->chart()->title(), QStringLiteral("95%信頼帯"),
+                  w->Heading->text(), QStringLiteral("窒素無機化量")},
+                 "stats");
   EXPECT_TRUE(env.dialogs.suggestedPaths.front().contains("フィット統計"));
   const QImage png(QString::fromStdString(Out("stats.png")));
   // Both charts are in it: the left half and the right half each hold drawing.

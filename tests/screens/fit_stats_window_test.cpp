@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -14,12 +15,15 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTextBrowser>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <sstream>
@@ -481,12 +485,13 @@ TEST_F(FitStatsScreen, LeastSquaresCheckAndStoringTheRefinedSet) {
   EXPECT_EQ(RefinedSetName(QStringLiteral("試料"), 100), QStringLiteral("試料（精密化）"));
 }
 
-// The series of a chart with the given name, in the order they were added.
+// The lines drawn on a chart with the given name, in the order they were
+// added (not the legend's own entries, which hold no points).
 std::vector<QLineSeries*> LinesNamed(QChartView* v, const QString& name) {
   std::vector<QLineSeries*> out;
   for (QAbstractSeries* s : v->chart()->series()) {
     auto* line = qobject_cast<QLineSeries*>(s);
-    if (line && line->name() == name) out.push_back(line);
+    if (line && line->name() == name && line->count() > 0) out.push_back(line);
   }
   return out;
 }
@@ -609,6 +614,88 @@ TEST_F(FitStatsScreen, RefinedCurveOverlayAndTheStoredSetEstimatesLikeAnyOther) 
     ASSERT_TRUE(mine.dayAmounts[d].has_value()) << dates[d];
     EXPECT_EQ(*mine.dayAmounts[d], rows[d - 1][1].number) << dates[d];
   }
+}
+
+// How many significant digits a plain number text shows ("10.000" has 5).
+int SignificantDigits(QString text) {
+  text.remove(QLatin1Char('-')).remove(QLatin1Char('.'));
+  while (text.startsWith(QLatin1Char('0')) && text.size() > 1) text.remove(0, 1);
+  return static_cast<int>(text.size());
+}
+
+// Everything the window shows is in sight, in the copy and told alike: the
+// bounds of an interval with the same significant digits, every row of the
+// least-squares check of a seven-parameter model, legend entries that show
+// what is drawn, a window on the accessibility bus, and the results screen's
+// boxes that behave alike by mouse and by a screen reader's toggle action.
+TEST_F(FitStatsScreen, BoundsAlikeEveryRowShownAndCopiedLegendsAsDrawnAndAWindowForReaders) {
+  ParaKekka_Form0_1* r = nullptr;
+  FitStatsWindow* w = OpenRefined(BenchTable("soil-3x10.tsv"), r);
+  ASSERT_NE(w, nullptr);
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->role(), QAccessible::Window);
+  EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("フィット統計"));
+
+  for (int j = 0; j < w->ParamTable->rowCount(); ++j) {
+    const QStringList ci = CellText(w->ParamTable, j, 3).split(QStringLiteral(" ～ "));
+    ASSERT_EQ(ci.size(), 2);
+    EXPECT_EQ(SignificantDigits(ci[0]), 5) << ci[0].toStdString();
+    EXPECT_EQ(SignificantDigits(ci[1]), 5) << ci[1].toStdString();
+  }
+
+  // The third box by its toggle action: it alone is checked, its model shown.
+  QAccessibleInterface* box = QAccessible::queryAccessibleInterface(r->Check[3]);
+  ASSERT_TRUE(box && box->actionInterface());
+  box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_TRUE(r->Check[3]->isChecked());
+  EXPECT_FALSE(r->Check[1]->isChecked() || r->Check[2]->isChecked());
+  ASSERT_EQ(w->Model(), 3);
+  EXPECT_TRUE(r->ModelChanged());
+
+  QTableWidget* t = w->RefineTable;
+  ASSERT_EQ(t->rowCount(), 9);
+  EXPECT_EQ(CellText(t, 7, 0), QStringLiteral("残差平方和"));
+  EXPECT_EQ(CellText(t, 8, 0), QStringLiteral("AIC"));
+  EXPECT_LE(t->rowViewportPosition(8) + t->rowHeight(8), t->viewport()->height());
+  w->Command1->click();
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_TRUE(copied.contains(QStringLiteral("最小二乗法による確認\r\n") +
+                              w->RefineLine->text().section(QLatin1Char('\n'), 0, 0)));
+  EXPECT_TRUE(
+      copied.contains(QStringLiteral("AIC\t%1\t%2\r\n").arg(CellText(t, 8, 1), CellText(t, 8, 2))));
+
+  // Three temperatures, each drawn in its colour: their observations' entries
+  // carry the colours; the curve, band and refined entries only their kind of
+  // line, in grey.
+  // The legend draws a line's entry with the line's pen.
+  w->Check1->setChecked(true);
+  QCoreApplication::processEvents();
+  QSet<QString> kinds, temperatures;
+  for (QLegendMarker* m : w->CurveChart->chart()->legend()->markers()) {
+    if (!m->isVisible()) continue;
+    const QString name = m->label();
+    if (name == QStringLiteral("計算値") || name == QStringLiteral("精密化した値")) {
+      kinds << name;
+      auto* line = qobject_cast<QLineSeries*>(m->series());
+      ASSERT_NE(line, nullptr);
+      EXPECT_EQ(line->pen().color(), QColor(90, 90, 90)) << name.toStdString();
+      EXPECT_EQ(line->pen().style(),
+                name == QStringLiteral("計算値") ? Qt::SolidLine : Qt::DashLine);
+      EXPECT_EQ(line->count(), 0);  // the entry alone: the curves are in colour
+    } else if (name == QStringLiteral("95%信頼帯")) {
+      kinds << name;
+      const QColor fill = m->brush().color();
+      EXPECT_TRUE(fill.red() == fill.green() && fill.green() == fill.blue());
+    } else {
+      temperatures << name;
+      auto* observed = qobject_cast<QScatterSeries*>(m->series());
+      ASSERT_NE(observed, nullptr) << name.toStdString();
+      EXPECT_EQ(m->brush().color(), observed->pen().color()) << name.toStdString();
+    }
+  }
+  EXPECT_EQ(kinds.size(), 3);
+  EXPECT_EQ(temperatures.size(), 3);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace kelvora {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Shown {
-    QString kind;  // "message", "question", "file" or "open"
+    QString kind;  // "message", "question", "file", "open" or "folder"
     QString title;
     QString text;
   };
@@ -33,6 +33,7 @@ class ScriptedDialogs : public Dialogs {
   QStringList suggestedPaths;     // what SaveFileName was asked with
   QStringList fileFilters;        // and the types it offered
   std::deque<QString> openNames;  // for OpenFileName, in order; empty text = cancelled
+  QStringList openFolders;        // the folders OpenFileName started in
 
   void Message(QWidget*, const QString& title, const QString& text, Icon) override {
     shown.push_back({QStringLiteral("message"), title, text});
@@ -75,15 +76,28 @@ class ScriptedDialogs : public Dialogs {
     return name;
   }
 
-  QString OpenFileName(QWidget*, const QString& caption, const QString&,
+  QString OpenFileName(QWidget*, const QString& caption, const QString& folder,
                        const QString& filter) override {
     shown.push_back({QStringLiteral("open"), caption, filter});
+    openFolders << folder;
     if (openNames.empty()) {
       ADD_FAILURE() << "unexpected file to open: " << caption.toStdString();
       return {};
     }
     QString name = openNames.front();
     openNames.pop_front();
+    return name;
+  }
+
+  std::deque<QString> folderNames;  // for FolderName, in order; empty text = cancelled
+  QString FolderName(QWidget*, const QString& caption, const QString& folder) override {
+    shown.push_back({QStringLiteral("folder"), caption, folder});
+    if (folderNames.empty()) {
+      ADD_FAILURE() << "unexpected folder question: " << caption.toStdString();
+      return {};
+    }
+    QString name = folderNames.front();
+    folderNames.pop_front();
     return name;
   }
 

@@ -605,5 +605,28 @@ TEST(SuiteiGraphLabels, EveryDayUpToEightThenEvenSteps) {
   EXPECT_TRUE(DateLabelRows(0, 8).empty());
 }
 
+TEST(SuiteiGraphLabels, MonthStartsEveryFewMonthsFromJanuary) {
+  // A year from 2006/04/01, the dates of its rows as QDate counts them.
+  std::vector<std::string> year;
+  for (QDate d(2006, 4, 1); d <= QDate(2007, 3, 31); d = d.addDays(1)) {
+    year.push_back(d.toString(QStringLiteral("yyyy/MM/dd")).toStdString());
+  }
+  auto labels = [&](int maxLabels) {
+    std::vector<std::string> out;
+    for (int r : MonthStartRows(year, maxLabels)) out.push_back(year[static_cast<size_t>(r)]);
+    return out;
+  };
+  EXPECT_EQ(labels(12).size(), 12u);
+  EXPECT_EQ(labels(12)[1], "2006/05/01");
+  EXPECT_EQ(labels(8), (std::vector<std::string>{"2006/05/01", "2006/07/01", "2006/09/01",
+                                                 "2006/11/01", "2007/01/01", "2007/03/01"}));
+  EXPECT_EQ(labels(5),
+            (std::vector<std::string>{"2006/04/01", "2006/07/01", "2006/10/01", "2007/01/01"}));
+  EXPECT_EQ(labels(2), (std::vector<std::string>{"2006/07/01", "2007/01/01"}));
+  // Under two month starts: even steps from the first day.
+  const std::vector<std::string> days{"2006/04/28", "2006/04/29", "2006/04/30", "2006/05/01"};
+  EXPECT_EQ(MonthStartRows(days, 8), DateLabelRows(4, 8));
+}
+
 }  // namespace
 }  // namespace kelvora
