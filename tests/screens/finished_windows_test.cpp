@@ -17,7 +17,6 @@
 #include "screens/chart_picture.h"
 #include "screens/data_folder_question.h"
 #include "screens/qtext.h"
-#include "screens/temperature_file_dialog.h"
 
 namespace kelvora {
 namespace {
@@ -61,20 +60,6 @@ TEST(ChartPictures, AnSvgWritesItsTextAtThePixelSizesItWasLaidOutWith) {
     EXPECT_GT(PictureSize({&label}, {QStringLiteral("黒ボク土")}).height(), label.height());
     EXPECT_EQ(PictureSize({&label}).height(), label.height());
   }
-}
-
-TEST(TemperaturePreview, AHeadingThatGrowsWithTheChoiceIsShownWhole) {
-  std::vector<DelimitedRow> rows;
-  for (int d = 1; d <= 5; ++d) {
-    rows.push_back({d, {"2006/04/0" + std::to_string(d), "7", "12." + std::to_string(d)}});
-  }
-  TemperatureFileDialog dialog(QStringLiteral("logger.csv"), FileEncoding::Utf8, ',', rows,
-                               TemperatureColumns{0, 0, 1});
-  dialog.TemperatureColumn->setCurrentIndex(2);
-  const QString heading = dialog.Preview->horizontalHeaderItem(2)->text();
-  EXPECT_EQ(heading, "3列目（地温）");
-  EXPECT_GE(dialog.Preview->columnWidth(2),
-            dialog.Preview->horizontalHeader()->fontMetrics().horizontalAdvance(heading));
 }
 
 TEST(VersionWindow, TheNameFollowsTheVersion) {
