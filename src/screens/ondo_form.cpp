@@ -13,6 +13,7 @@
 #include <string>
 
 #include "screens/dialogs.h"
+#include "screens/normal_year_dialog.h"
 #include "screens/qtext.h"
 #include "screens/temperature_file_dialog.h"
 #include "screens/twips.h"
@@ -81,6 +82,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
       Text2(new CaptionBox(QStringLiteral("③　確定"), Frame2)),
       Command9(CaptionButton(Frame2, QStringLiteral("③　確定"))),
       Command10(new QPushButton(QStringLiteral("ファイルから読込"), this)),
+      Command11(new QPushButton(QStringLiteral("平年値の作成"), this)),
       Label6(new QLabel(QStringLiteral("④ 地温データ記入"), this)),
       Grid(new DataGrid(context.dialogs, this)),
       MSFlexGrid1(Grid->MSFlexGrid1),
@@ -128,6 +130,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &Ondo_Form::Command8_Click);
   connect(Command6, &QPushButton::clicked, this, &Ondo_Form::Command6_Click);
   connect(Command10, &QPushButton::clicked, this, &Ondo_Form::Command10_Click);
+  connect(Command11, &QPushButton::clicked, this, &Ondo_Form::Command11_Click);
 
   // The load handler: always a new, empty series first.
   hensuu& st = Store();
@@ -169,6 +172,8 @@ void Ondo_Form::BuildLayout() {
   List1->setAccessibleName(Frame1->title());
   Command10->setObjectName(QStringLiteral("Command10"));
   Command10->setAccessibleName(Command10->text());
+  Command11->setObjectName(QStringLiteral("Command11"));
+  Command11->setAccessibleName(Command11->text());
   MSFlexGrid1->setAccessibleName(Label6->text());
   MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
 
@@ -207,6 +212,7 @@ void Ondo_Form::BuildLayout() {
   left->addWidget(Frame2);
   left->addSpacing(6);
   left->addWidget(Command10);
+  left->addWidget(Command11);
   left->addStretch(1);
 
   auto* middle = new QVBoxLayout;
@@ -365,6 +371,8 @@ void Ondo_Form::Command8_Click() {
 }
 
 void Ondo_Form::Command6_Click() { CloseScreen(); }
+
+void Ondo_Form::Command11_Click() { MakeNormalYearSeries(*this); }
 
 void Ondo_Form::Command10_Click() {
   const QString path = GetDialogs().OpenFileName(

@@ -39,6 +39,7 @@ class Ondo_Form : public ChildScreen {
   CaptionBox* const Text2;
   QPushButton* const Command9;   // "③　確定"
   QPushButton* const Command10;  // "ファイルから読込"
+  QPushButton* const Command11;  // "平年値の作成"
   QLabel* const Label6;
   DataGrid* const Grid;  // MSFlexGrid1 + Text_Edit
   FlexGrid* const MSFlexGrid1;
@@ -77,6 +78,7 @@ class Ondo_Form : public ChildScreen {
   void Command8_Click();   // "データ削除"
   void Command6_Click();   // "終了"
   void Command10_Click();  // "ファイルから読込"
+  void Command11_Click();  // "平年値の作成": a normal-year series, not applied yet
   // Reads a daily temperature file through the preview dialog into a new
   // series on the screen, not applied yet. False when nothing changed.
   bool LoadTemperatureFile(const QString& path);
