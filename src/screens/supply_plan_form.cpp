@@ -383,8 +383,11 @@ void SupplyPlanForm::Follow() {
 void SupplyPlanForm::Activated() { Follow(); }
 
 bool SupplyPlanForm::eventFilter(QObject* watched, QEvent* event) {
-  // The dates along the axis as many as the chart's width has room for.
-  if (watched == Chart && event->type() == QEvent::Resize) DrawChart();
+  // The dates along the axis as many as the chart's width has room for (a
+  // change of its height alone, as the legend wraps, changes none).
+  if (watched == Chart && event->type() == QEvent::Resize && Chart->width() != chartWidth_) {
+    DrawChart();
+  }
   return ChildScreen::eventFilter(watched, event);
 }
 
@@ -661,6 +664,7 @@ void SupplyPlanForm::DrawChart() {
   forecastSpans_ = 0;
   lastObservedMarked_ = false;
   chart->legend()->setVisible(false);
+  chartWidth_ = Chart->width();
   Legend->clear();
   if (!problem_.isEmpty() || result_.days.empty()) return;
   const int n = static_cast<int>(result_.days.size());
@@ -726,27 +730,33 @@ void SupplyPlanForm::DrawChart() {
     lastObservedMarked_ = true;
   }
   // One line per source and the total; a day without an amount ends a piece.
+  // Each piece gets its points at once, before it joins the chart: a point
+  // appended to a shown series redraws the whole line.
   for (size_t i = 0; i <= sources; ++i) {
     const bool total = i == sources;
     const QPen pen(total ? QColor(0, 0, 0) : kLineColors[i % std::size(kLineColors)],
                    total ? 2.6 : 1.6);
-    QLineSeries* piece = nullptr;
+    QList<QPointF> points;
+    auto flush = [&] {
+      if (points.isEmpty()) return;
+      auto* piece = new QLineSeries;
+      piece->setPen(pen);
+      piece->append(points);
+      chart->addSeries(piece);
+      all.push_back(piece);
+      ++linePieces_;
+      points.clear();
+    };
     for (int r = 0; r < n; ++r) {
       const SupplyDay& d = result_.days[static_cast<size_t>(r)];
       const std::optional<double>& v = total ? d.total : d.amounts[i];
-      if (!v) {
-        piece = nullptr;
-        continue;
+      if (v) {
+        points.append(QPointF(r, *v));
+      } else {
+        flush();
       }
-      if (!piece) {
-        piece = new QLineSeries;
-        piece->setPen(pen);
-        chart->addSeries(piece);
-        all.push_back(piece);
-        ++linePieces_;
-      }
-      piece->append(r, *v);
     }
+    flush();
   }
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);

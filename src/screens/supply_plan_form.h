@@ -157,6 +157,7 @@ class SupplyPlanForm : public ChildScreen {
   uint64_t tionGeneration_ = 0;
   uint64_t paraGeneration_ = 0;
   bool loading_ = false;  // the screen is being filled: no recomputing meanwhile
+  int chartWidth_ = -1;   // the width the chart was drawn for
   int linePieces_ = 0;
   int forecastSpans_ = 0;
   bool lastObservedMarked_ = false;
