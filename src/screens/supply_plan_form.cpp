@@ -246,6 +246,9 @@ void SupplyPlanForm::BuildLayout() {
   SourceTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   SourceTable->setSelectionBehavior(QAbstractItemView::SelectRows);
   SourceTable->setSelectionMode(QAbstractItemView::SingleSelection);
+  SourceTable->setEditTriggers(
+      QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+      QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   SourceTable->setMinimumHeight(fontMetrics().height() * 5);
   SetChoice->setObjectName(QStringLiteral("SetChoice"));
   SetChoice->setAccessibleName(QStringLiteral("追加するパラメータ"));

@@ -18,6 +18,7 @@
 #include "screens/controls.h"
 #include "screens/delfrm_select.h"
 #include "screens/flex_grid.h"
+#include "screens/help_window.h"
 #include "screens/normal_year_dialog.h"
 #include "screens/ondo_form.h"
 #include "screens/qtext.h"
@@ -147,6 +148,10 @@ TEST_F(SupplyPlanTest, ThePlanIsTheCoreComputationAndIsStoredAsShown) {
   EXPECT_EQ(s->ForecastSpans(), 1);
   EXPECT_TRUE(s->LastObservedMarked());
   EXPECT_TRUE(s->Legend->text().contains(QStringLiteral("被覆尿素")));
+  // F1 opens the help at the plan's chapter, which the page has.
+  EXPECT_NE(test::ReadBytes(KELVORA_SOURCE_DIR "/resources/help/KELVOHELP.html")
+                .find("name=\"" + HelpChapter(Screen::SupplyPlan).toStdString() + "\""),
+            std::string::npos);
 
   // Applied, saved, read back: the same plan, computing the same.
   QTest::mouseClick(s->ApplyPlan, Qt::LeftButton);
