@@ -13,7 +13,7 @@
 #include "bench_common.h"
 #include "estimation_fixture.h"
 #include "kinetics/supply.h"
-#include "screens/dialogs.h"
+#include "quiet_dialogs.h"
 #include "screens/mdiform1.h"
 #include "screens/supply_plan_form.h"
 #include "store/grid_text.h"
@@ -25,20 +25,6 @@ using namespace kelvora;
 
 const std::string kSeries = std::string(KELVORA_BENCH_DIR) + "/series-2y.tsv";
 const std::string kRuns = std::string(KELVORA_BENCH_DIR) + "/series-2y.estimates.expected.json";
-
-class QuietDialogs : public Dialogs {
- public:
-  void Message(QWidget*, const QString&, const QString&, Icon) override {}
-  bool YesNo(QWidget*, const QString&, const QString&) override { return false; }
-  int Exec(QDialog&) override { return 0; }
-  QAction* Popup(QMenu&, const QPoint&) override { return nullptr; }
-  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-    return {};
-  }
-  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
-    return {};
-  }
-};
 
 // The observed series up to 2007/08/31 and the 2006 temperatures as the
 // normal year, so that the plan's last 60 days are forecast days.
@@ -109,7 +95,7 @@ void BM_SupplyPlanScreenRecompute(benchmark::State& state) {
   const SupplyInput in = PlanInput(data);
   store.SekkeiTable.Append(
       {"計画", "観測", 1, "平年値", 2, "2007/04/15", "2007/10/31", PlanSourcesText(in.sources)});
-  QuietDialogs dialogs;
+  bench::QuietDialogs dialogs;
   MDIForm1 main(store, std::filesystem::path(tmp.path().toStdString()) / "Data", dialogs);
   main.resize(1366, 768);
   main.show();
@@ -122,7 +108,8 @@ void BM_SupplyPlanScreenRecompute(benchmark::State& state) {
     screen->SourceTable->item(0, SupplyPlanForm::kKgCol)
         ->setText(edits++ % 2 ? QStringLiteral("4") : QStringLiteral("4.5"));
     QApplication::processEvents();
-    if (!screen->Problem().isEmpty() || screen->Result().days.size() != 200) {
+    if (!screen->Problem().isEmpty() || screen->Result().days.size() != 200 ||
+        dialogs.unexpected != 0) {
       state.SkipWithError("the plan was not computed");
       break;
     }

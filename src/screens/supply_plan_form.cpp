@@ -1056,13 +1056,17 @@ void SupplyPlanForm::CopyTableClicked() {
   clipboard->setText(TableText());
 }
 
-void SupplyPlanForm::ExportClicked() {
+bool SupplyPlanForm::ReadyForOutput() {
+  // Computed once more with the tables as they are now.
   Follow();
   Recompute();
-  if (!problem_.isEmpty()) {
-    GetDialogs().Message(this, kTitleCaution, problem_);
-    return;
-  }
+  if (problem_.isEmpty()) return true;
+  GetDialogs().Message(this, kTitleCaution, problem_);
+  return false;
+}
+
+void SupplyPlanForm::ExportClicked() {
+  if (!ReadyForOutput()) return;
   const SupplyNames names = names_;
   const SupplyInput input = input_;
   const SupplyResult result = result_;
@@ -1073,13 +1077,7 @@ void SupplyPlanForm::ExportClicked() {
 }
 
 void SupplyPlanForm::PrintClicked() {
-  Follow();
-  Recompute();
-  if (!problem_.isEmpty()) {
-    GetDialogs().Message(this, kTitleCaution, problem_);
-    return;
-  }
-  if (!Context().printing) return;
+  if (!Context().printing || !ReadyForOutput()) return;
   RunPriOnlySelect(*Context().printing, GetDialogs(), this);
   // The chart as the picture "画像を保存" writes, at twice the screen's pixels.
   const QImage chart =

@@ -141,6 +141,8 @@ class SupplyPlanForm : public ChildScreen {
   // The text of the table (the selection, or everything) for the clipboard.
   QString TableText() const;
   QString PlanTitle() const;
+  // The plan computed again for an output; false after saying why it cannot be.
+  bool ReadyForOutput();
 
   ListMirror planList_;
   // The plan shown (0: a new one), and the series chosen, by key; the names
