@@ -668,8 +668,10 @@ void SupplyPlanForm::DrawChart() {
   lastObservedMarked_ = false;
   chart->legend()->setVisible(false);
   chartWidth_ = Chart->width();
-  Legend->clear();
-  if (!problem_.isEmpty() || result_.days.empty()) return;
+  if (!problem_.isEmpty() || result_.days.empty()) {
+    Legend->clear();
+    return;
+  }
   const int n = static_cast<int>(result_.days.size());
   const size_t sources = input_.sources.size();
   AxisSpan ys;
@@ -696,7 +698,14 @@ void SupplyPlanForm::DrawChart() {
   for (int r : DateLabelRows(n, fit)) {
     x->append(Q(DateText(result_.days[static_cast<size_t>(r)].date)), r);
   }
-  std::vector<QAbstractSeries*> all;
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
+  // Each series joins the chart on its axes at once.
+  auto add = [chart, x, y](QAbstractSeries* series) {
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+  };
 
   // Forecast days shaded behind the lines, the last observed day marked.
   for (int r = 0; r < n;) {
@@ -717,8 +726,7 @@ void SupplyPlanForm::DrawChart() {
     auto* area = new QAreaSeries(upper, lower);
     area->setColor(kForecastShade);
     area->setBorderColor(kForecastShade);
-    chart->addSeries(area);
-    all.push_back(area);
+    add(area);
     ++forecastSpans_;
     r = end + 1;
   }
@@ -728,8 +736,7 @@ void SupplyPlanForm::DrawChart() {
     line->append(at, yMin);
     line->append(at, yMax);
     line->setPen(QPen(QColor(90, 90, 90), 1.5, Qt::DashLine));
-    chart->addSeries(line);
-    all.push_back(line);
+    add(line);
     lastObservedMarked_ = true;
   }
   // One line per source and the total; a day without an amount ends a piece.
@@ -745,8 +752,7 @@ void SupplyPlanForm::DrawChart() {
       auto* piece = new QLineSeries;
       piece->setPen(pen);
       piece->append(points);
-      chart->addSeries(piece);
-      all.push_back(piece);
+      add(piece);
       ++linePieces_;
       points.clear();
     };
@@ -760,12 +766,6 @@ void SupplyPlanForm::DrawChart() {
       }
     }
     flush();
-  }
-  chart->addAxis(x, Qt::AlignBottom);
-  chart->addAxis(y, Qt::AlignLeft);
-  for (QAbstractSeries* s : all) {
-    s->attachAxis(x);
-    s->attachAxis(y);
   }
   // The legend beside the chart wraps instead of cutting names short.
   QStringList entries;
@@ -784,7 +784,9 @@ void SupplyPlanForm::DrawChart() {
           Q(std::to_string(i + 1) + " " + input_.sources[i].para.SoilName));
   }
   entry(Qt::black, QStringLiteral("合計"));
-  Legend->setText(entries.join(QStringLiteral("　 ")));
+  // Laid out anew only when it changed (not as the amounts change).
+  const QString legend = entries.join(QStringLiteral("　 "));
+  if (Legend->text() != legend) Legend->setText(legend);
   Legend->setAccessibleName(QStringLiteral("凡例"));
 }
 
