@@ -1059,9 +1059,9 @@ void SupplyPlanForm::CopyTableClicked() {
 }
 
 bool SupplyPlanForm::ReadyForOutput() {
-  // Computed once more with the tables as they are now.
+  // The plan as the tables hold it now (every edit on the screen has
+  // recomputed it already).
   Follow();
-  Recompute();
   if (problem_.isEmpty()) return true;
   GetDialogs().Message(this, kTitleCaution, problem_);
   return false;
@@ -1081,7 +1081,9 @@ void SupplyPlanForm::ExportClicked() {
 void SupplyPlanForm::PrintClicked() {
   if (!Context().printing || !ReadyForOutput()) return;
   RunPriOnlySelect(*Context().printing, GetDialogs(), this);
-  // The chart as the picture "画像を保存" writes, at twice the screen's pixels.
+  // The chart as the picture "画像を保存" writes, at twice the screen's pixels,
+  // once the chart drawn anew has been laid out.
+  SettleChart();
   const QImage chart =
       QImage::fromData(RenderPicture({ChartPanel}, PictureFormat::Png, Q(names_.plan)));
   PrintWith(
@@ -1089,7 +1091,17 @@ void SupplyPlanForm::PrintClicked() {
       [&](DocumentSink& sink) { return PrintSupplyReport(sink, names_, input_, result_, chart); });
 }
 
+void SupplyPlanForm::SettleChart() {
+  // Qt Charts places its axes and labels when the events it posted are
+  // handled; the user's input waits meanwhile.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // The axes of the chart drawn before go only now.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void SupplyPlanForm::SavePictureClicked() {
+  SettleChart();
   SaveChartPicture(this, GetDialogs(), {ChartPanel}, PlanTitle());
 }
 

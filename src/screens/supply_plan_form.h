@@ -143,6 +143,8 @@ class SupplyPlanForm : public ChildScreen {
   QString PlanTitle() const;
   // The plan computed again for an output; false after saying why it cannot be.
   bool ReadyForOutput();
+  // Lets the chart lay itself out before a picture of it is taken.
+  void SettleChart();
 
   ListMirror planList_;
   // The plan shown (0: a new one), and the series chosen, by key; the names
