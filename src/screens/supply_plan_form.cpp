@@ -513,19 +513,28 @@ QString SupplyPlanForm::BuildInput(SupplyInput& in, SupplyNames& names) const {
   const hensuu& store = Store();
   names.plan = PlanName->text().trimmed().isEmpty() ? kNewPlanName.toStdString()
                                                     : PlanName->text().trimmed().toStdString();
+  // A series chosen here and deleted since, or one a stored plan names that
+  // the table does not hold.
+  auto gone = [](const char* role, uint64_t key, const std::string& name) {
+    if (key != 0 && key != kMissingKey) {
+      return QStringLiteral("%1「%2」は削除されました。\n地温データを選び直して下さい。")
+          .arg(QString::fromUtf8(role), Q(name));
+    }
+    return Q(MissingSeriesMessage(role, name));
+  };
   const uint64_t observedKey = KeyOf(ObservedSeries);
   const int16_t observed = store.TionTable.IndexOf(observedKey);
   if (observed == 0) {
     return observedKey == 0 && names.observed.empty()
                ? QStringLiteral("地温データを選んで下さい。")
-               : Q(MissingSeriesMessage("地温データ", names.observed));
+               : gone("地温データ", observedKey, names.observed);
   }
   names.observed = store.TionTable(observed).SiteName;
   in.observedGrid = store.TionTable(observed).GridText;
   const uint64_t normalKey = KeyOf(NormalSeries);
   if (normalKey != 0 || !names.normal.empty()) {
     const int16_t normal = store.TionTable.IndexOf(normalKey);
-    if (normal == 0) return Q(MissingSeriesMessage("平年値の地温データ", names.normal));
+    if (normal == 0) return gone("平年値の地温データ", normalKey, names.normal);
     names.normal = store.TionTable(normal).SiteName;
     in.normalGrid = store.TionTable(normal).GridText;
   }

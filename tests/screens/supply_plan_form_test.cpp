@@ -246,11 +246,20 @@ TEST_F(SupplyPlanTest, RecordsDeletedElsewhereAreToldNeverReplaced) {
   env.store.TionCurrent = 1;
   DeleteTionRecord(env.store);
   s->Activated();
-  EXPECT_TRUE(s->Problem().contains(QStringLiteral("「圃場 2025」")));
+  EXPECT_TRUE(s->Problem().contains(QStringLiteral("「圃場 2025」は削除されました")))
+      << s->Problem().toStdString();
   EXPECT_TRUE(s->Result().days.empty());
   QTest::mouseClick(s->ApplyPlan, Qt::LeftButton);
   EXPECT_EQ(env.store.SekkeiTable(1).TionNo, 0);
   EXPECT_EQ(env.store.SekkeiTable(1).SiteName, "圃場 2025");
+  // Shown again from the list: its series is still not taken from the
+  // series of the same name.
+  QTest::mouseClick(s->NewPlan, Qt::LeftButton);
+  QTest::mouseClick(s->PlanList->viewport(), Qt::LeftButton, {},
+                    s->PlanList->visualItemRect(s->PlanList->item(0)).center());
+  EXPECT_TRUE(s->Problem().contains(QStringLiteral("「圃場 2025」が見つかりません")))
+      << s->Problem().toStdString();
+  EXPECT_TRUE(s->ObservedSeries->currentText().contains(QStringLiteral("見つかりません")));
 }
 
 TEST_F(SupplyPlanTest, CopyExportPrintAndPicture) {
