@@ -10,8 +10,8 @@
 
 #include "cli_run.h"
 #include "estimation_fixture.h"
-#include "mini_json.h"
 #include "kinetics/model_kind.h"
+#include "mini_json.h"
 #include "store/data_files.h"
 #include "store/folder_lock.h"
 #include "store/number_text.h"
