@@ -918,16 +918,21 @@ std::optional<SekkeiRecord> SupplyPlanForm::ScreenRecord(QString& problem) const
     return std::nullopt;
   }
   // A series the stored plan names but the table does not hold keeps its
-  // number and name (it may be found again); a deleted one has none.
+  // number and name as the stored plan has them now (deletions elsewhere
+  // renumber it; it may be found again); a deleted one has none.
+  const int16_t shown = store.SekkeiTable.IndexOf(shownKey_);
+  const SekkeiRecord* stored = shown > 0 ? &store.SekkeiTable(shown) : nullptr;
   auto series = [&store](const QComboBox* combo, const std::string& remembered, int16_t missingNo,
                          std::string& n, int16_t& number) {
     const int16_t i = store.TionTable.IndexOf(KeyOf(combo));
     number = i > 0 ? i : KeyOf(combo) == kMissingKey ? missingNo : int16_t{0};
     n = i > 0 ? store.TionTable(i).SiteName : remembered;
   };
-  series(ObservedSeries, names_.observed, missingTionNo_, rec.SiteName, rec.TionNo);
+  series(ObservedSeries, names_.observed, stored ? stored->TionNo : missingTionNo_, rec.SiteName,
+         rec.TionNo);
   if (KeyOf(NormalSeries) != 0 || !names_.normal.empty()) {
-    series(NormalSeries, names_.normal, missingNormalNo_, rec.NormalName, rec.NormalNo);
+    series(NormalSeries, names_.normal, stored ? stored->NormalNo : missingNormalNo_,
+           rec.NormalName, rec.NormalNo);
   }
   rec.FirstDate = DateText(DateOf(FirstDay));
   rec.LastDate = DateText(DateOf(LastDay));
