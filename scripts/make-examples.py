@@ -360,6 +360,14 @@ def build(rng=None):
         hojyo_rows.append([date_text(d), single_text(t), amount])
     hojyo = [["灰色低地土（水田作土）ほ場埋設", grid_text(hojyo_rows), False]]
 
+    # The same site in the next season, observed up to the end of June: the
+    # days ahead of a supply plan are filled with normal-year temperatures.
+    # (Drawn after everything above, so the other files stay as they were.)
+    temps_2025 = soil_temperatures(rng, datetime.date(2025, 4, 1), datetime.date(2025, 6, 30))
+    tion.append([site + " 2025",
+                 grid_text([TION_HEADER] + [[date_text(d), single_text(t)]
+                                            for d, t in temps_2025])])
+
     # Parameter sets: the paddy soil and the coated urea fitted here by least
     # squares (model 1 and model 5), the Andosol typed in by hand.
     paddy_obs = observations(paddy)
@@ -375,6 +383,9 @@ def build(rng=None):
         [paddy_name, 1] + p1 + [0.0] * 3 + [aic1, rss1, False, STD_TEMP],
         [fert_name, 5] + p5 + [0.0] * 2 + [aic5, rss5, False, STD_TEMP],
         [ando_name, 1, 15500.0, 0.013, 8.6, 2.3, 0.0, 0.0, 0.0, 0.0, 0.0, True, STD_TEMP],
+        # A quick-release basal fertilizer (ammonium sulfate), typed in by
+        # hand: nearly all of its nitrogen within a week or two.
+        ["基肥（硫安）", 4, 12000.0, 0.5, 100.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, True, STD_TEMP],
     ]
 
     return {

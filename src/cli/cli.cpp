@@ -15,6 +15,7 @@
 #include "cli/json.h"
 #include "cli/report.h"
 #include "cli/stats_json.h"
+#include "cli/supply.h"
 #include "kelvora_version.h"
 #include "kinetics/estimation.h"
 #include "kinetics/fit_driver.h"
@@ -47,6 +48,11 @@ const char* kUsage =
     "      データフォルダのパラメータや推定結果を Excel（.xlsx）か CSV に書き出します。\n"
     "  import-temperatures FILE DIR [--name NAME] [--temperature-column N,...] [--dry-run] ...\n"
     "      データロガーなどの地温ファイルを日ごとの系列としてデータフォルダに追加します。\n"
+    "  supply DIR --temperatures N[,M] --from DATE --to DATE [--soil SET,DEPTH,DENSITY]...\n"
+    "         [--fertilizer SET,KG,DATE]... [--out FILE]   または   supply DIR --plan N\n"
+    "      土壌と肥料からの窒素供給量（kgN/10a）を日ごとに予測します。\n"
+    "  normals DIR --series N[,N...] --year Y --name NAME [--dry-run]\n"
+    "      地温データから平年値の地温データを作り、データフォルダに加えます。\n"
     "\n"
     "TABLE と SERIES は UTF-8 のテキストファイル（- で標準入力）。\n"
     "各コマンドの詳しい説明は kelvora-cli <コマンド> --help で表示します。\n"
@@ -107,8 +113,9 @@ const char* kEstimateHelp =
 const char* kDumpHelp =
     "使い方: kelvora-cli dump DIR\n"
     "\n"
-    "データフォルダ DIR の BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, Hojyo.txt を\n"
-    "読み、JSON（UTF-8）で標準出力へ出力します。フォルダの中身は変更しません。\n"
+    "データフォルダ DIR の BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, Hojyo.txt と\n"
+    "Sekkei.txt（窒素供給量の予測の計画、ないときは0件）を読み、JSON（UTF-8）で標準出力へ\n"
+    "出力します。フォルダの中身は変更しません。\n"
     "読めないファイルがあるときは、読めた分を出力し、終了コード 1 で終わります。\n"
     "データファイルが1つもないフォルダは、終了コード 2 で終わります。\n";
 
@@ -695,6 +702,8 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   DumpTable(json, "SuiteiTable", kSuiteiFile, store.SuiteiTable);
   json << ", ";
   DumpTable(json, "HojyoTable", kHojyoFile, store.HojyoTable);
+  json << ", ";
+  DumpTable(json, "SekkeiTable", kSekkeiFile, store.SekkeiTable);
   json << "}\n";
   if (!WriteResult(out, json.str(), err)) return 2;
   for (const std::string& m : messages) err << m << "\n";
@@ -741,6 +750,44 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   return WriteExport(o.positional[0] == "parameters", o.positional[1], output, records, err);
 }
 
+// ---- supply and normals ----------------------------------------------------
+
+int RunSupply(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(
+      args, 1, {"--temperatures", "--from", "--to", "--soil", "--fertilizer", "--out", "--plan"},
+      {});
+  if (o.help) {
+    out << kSupplyHelp;
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"データフォルダを1つ指定して下さい。"};
+  SupplyRequest r;
+  r.dir = o.positional[0];
+  if (o.values.count("--plan")) r.plan = Single(o, "--plan");
+  if (o.values.count("--temperatures")) r.temperatures = Single(o, "--temperatures");
+  r.from = Single(o, "--from");
+  r.to = Single(o, "--to");
+  r.soils = o.values["--soil"];
+  r.fertilizers = o.values["--fertilizer"];
+  r.out = Single(o, "--out");
+  return RunSupplyPlan(r, out, err);
+}
+
+int RunNormalsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o = ParseOptions(args, 1, {"--series", "--year", "--name"}, {"--dry-run"});
+  if (o.help) {
+    out << kNormalsHelp;
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"データフォルダを1つ指定して下さい。"};
+  for (const char* required : {"--series", "--year", "--name"}) {
+    if (!o.values.count(required)) throw UsageError{std::string(required) + " を指定して下さい。"};
+  }
+  return RunNormals({o.positional[0], Single(o, "--series"), Single(o, "--year"),
+                     Single(o, "--name"), o.flags.count("--dry-run") > 0},
+                    out, err);
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -767,6 +814,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (cmd == "report") return RunReport(args, out, err);
     if (cmd == "export") return RunExport(args, out, err);
     if (cmd == "import-temperatures") return RunImportTemperatures(args, out, err);
+    if (cmd == "supply") return RunSupply(args, out, err);
+    if (cmd == "normals") return RunNormalsCommand(args, out, err);
     err << "不明なコマンドです: " << cmd << "\n\n" << kUsage;
     return 2;
   } catch (const UsageError& e) {

@@ -9,8 +9,6 @@
 
 namespace kelvora {
 
-namespace {
-
 // Painter units become twips from the top left of the printable area, scaled
 // by `scale` (at most 1, so that a page image wider than the printable area
 // still fits on it).
@@ -28,6 +26,8 @@ QFont ReportFont(const QString& family, int pixelTwips) {
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
+
+namespace {
 
 // ---- parameter report ---------------------------------------------------------------------
 

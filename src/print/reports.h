@@ -2,6 +2,7 @@
 // Each returns false when the sink failed (its Error() says why).
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <vector>
@@ -38,5 +39,10 @@ struct EstimationFont {
   double h;
 };
 EstimationFont ChooseEstimationFont(double widthTwips, double heightTwips);
+
+// Painter units in twips from the top left of the printable area, times
+// `scale`; and the report typeface at a size in twips.
+void UseTwips(PageOutput& page, double scale);
+QFont ReportFont(const QString& family, int pixelTwips);
 
 }  // namespace kelvora

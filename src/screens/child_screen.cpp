@@ -29,6 +29,8 @@ QString ScreenCaption(Screen screen) {
       return QStringLiteral("パラメータ計算結果");
     case Screen::Suitei_Graph:
       return QStringLiteral("窒素無機化推定量");
+    case Screen::SupplyPlan:
+      return QStringLiteral("窒素供給量の予測");
   }
   return QString();
 }

@@ -52,6 +52,8 @@ QString HelpChapter(Screen screen) {
       return QStringLiteral("results");
     case Screen::Suitei_Graph:
       return QStringLiteral("graph");
+    case Screen::SupplyPlan:
+      return QStringLiteral("supply");
   }
   return QString();
 }

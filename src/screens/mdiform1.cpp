@@ -35,6 +35,7 @@
 #include "screens/recovery_keeper.h"
 #include "screens/suitei_form.h"
 #include "screens/suitei_graph.h"
+#include "screens/supply_plan_form.h"
 #include "screens/twips.h"
 #include "store/data_files.h"
 #include "store/hensuu.h"
@@ -48,6 +49,8 @@ constexpr int kStripHeightTwips = 615;
 constexpr int kButtonWidthTwips = 1335;
 constexpr int kSuiteiWidthTwips = 13605;
 constexpr int kSuiteiHeightTwips = 9660;
+constexpr int kSupplyWidthTwips = 18600;
+constexpr int kSupplyHeightTwips = 10200;
 
 QPushButton* TaskButton(const QString& caption, QWidget* parent) {
   auto* b = new QPushButton(caption, parent);
@@ -67,6 +70,7 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
       Command2(TaskButton(QStringLiteral("パラメータ一覧"), Picture1)),
       Command4(TaskButton(QStringLiteral("地温入力"), Picture1)),
       Command5(TaskButton(QStringLiteral("無機化推定"), Picture1)),
+      Command7(TaskButton(QStringLiteral("窒素供給量"), Picture1)),
       Command3(TaskButton(QStringLiteral("終了"), Picture1)),
       Help(menuBar()->addMenu(QStringLiteral("ヘルプ"))),
       Help_Show(Help->addAction(QStringLiteral("ヘルプの表示"))),
@@ -111,6 +115,7 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   connect(Command2, &QPushButton::clicked, this, &MDIForm1::Command2_Click);
   connect(Command4, &QPushButton::clicked, this, &MDIForm1::Command4_Click);
   connect(Command5, &QPushButton::clicked, this, &MDIForm1::Command5_Click);
+  connect(Command7, &QPushButton::clicked, this, &MDIForm1::Command7_Click);
   connect(Command3, &QPushButton::clicked, this, &MDIForm1::Command3_Click);
   connect(Help_Show, &QAction::triggered, this, &MDIForm1::Help_Show_Click);
   // F1 on the task buttons opens the help at the main window's chapter (each
@@ -151,6 +156,9 @@ MDIForm1::MDIForm1(hensuu& store, std::filesystem::path dataDir, Dialogs& dialog
   SetScreenFactory(Screen::HojyoBaiyo_Form, [](const ScreenContext& context) -> ChildScreen* {
     return new HojyoBaiyo_Form(context);
   });
+  SetScreenFactory(Screen::SupplyPlan, [](const ScreenContext& context) -> ChildScreen* {
+    return new SupplyPlanForm(context);
+  });
 }
 
 // The buttons keep their places and sizes in twips, widened all alike when a
@@ -160,8 +168,8 @@ void MDIForm1::LayoutPicture1() {
     QPushButton* button;
     int left;
   };
-  const Place places[] = {{Command1, 0},    {Command6, 1320}, {Command2, 2640},
-                          {Command4, 3960}, {Command5, 5280}, {Command3, 7560}};
+  const Place places[] = {{Command1, 0},    {Command6, 1320}, {Command2, 2640}, {Command4, 3960},
+                          {Command5, 5280}, {Command7, 6600}, {Command3, 8880}};
   const int width = TwipsToPixels(kButtonWidthTwips);
   double scale = 1.0;
   int textHeight = 0;
@@ -409,6 +417,10 @@ void MDIForm1::Command4_Click() { OpenChildScreen(Screen::Ondo_Form, CascadeOrde
 void MDIForm1::Command5_Click() {
   OpenChildScreen(Screen::Suitei_Form, CascadeOrder::StepFirst,
                   QSize(kSuiteiWidthTwips, kSuiteiHeightTwips));
+}
+void MDIForm1::Command7_Click() {
+  OpenChildScreen(Screen::SupplyPlan, CascadeOrder::StepFirst,
+                  QSize(kSupplyWidthTwips, kSupplyHeightTwips));
 }
 void MDIForm1::Command3_Click() { close(); }
 void MDIForm1::Help_Show_Click() { ShowHelp(this); }

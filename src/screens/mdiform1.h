@@ -66,6 +66,7 @@ class MDIForm1 : public QMainWindow, public Navigation {
   QPushButton* const Command2;  // "パラメータ一覧"
   QPushButton* const Command4;  // "地温入力"
   QPushButton* const Command5;  // "無機化推定"
+  QPushButton* const Command7;  // "窒素供給量": the nitrogen supply plan
   QPushButton* const Command3;  // "終了"
   QMenu* const Help;
   QAction* const Help_Show;
@@ -107,6 +108,7 @@ class MDIForm1 : public QMainWindow, public Navigation {
   void Command2_Click();
   void Command4_Click();
   void Command5_Click();
+  void Command7_Click();
   void Command3_Click();
   void Help_Show_Click();
   void Barjon_Show_Click();

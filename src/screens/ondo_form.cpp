@@ -14,6 +14,7 @@
 
 #include "print/remembered_folder.h"
 #include "screens/dialogs.h"
+#include "screens/normal_year_dialog.h"
 #include "screens/qtext.h"
 #include "screens/temperature_file_dialog.h"
 #include "screens/temperature_file_loader.h"
@@ -77,6 +78,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
       Text2(new CaptionBox(QStringLiteral("③　確定"), Frame2)),
       Command9(CaptionButton(Frame2, QStringLiteral("③　確定"))),
       Command10(new QPushButton(QStringLiteral("ファイルから読込"), this)),
+      Command11(new QPushButton(QStringLiteral("平年値の作成"), this)),
       Label6(new QLabel(QStringLiteral("④ 地温データ記入"), this)),
       Grid(new DataGrid(context.dialogs, this)),
       MSFlexGrid1(Grid->MSFlexGrid1),
@@ -124,6 +126,7 @@ Ondo_Form::Ondo_Form(const ScreenContext& context, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &Ondo_Form::Command8_Click);
   connect(Command6, &QPushButton::clicked, this, &Ondo_Form::Command6_Click);
   connect(Command10, &QPushButton::clicked, this, &Ondo_Form::Command10_Click);
+  connect(Command11, &QPushButton::clicked, this, &Ondo_Form::Command11_Click);
 
   // The load handler: always a new, empty series first.
   hensuu& st = Store();
@@ -163,6 +166,8 @@ void Ondo_Form::BuildLayout() {
   Text_Titen->setAccessibleName(Label1->text());
   Command10->setObjectName(QStringLiteral("Command10"));
   Command10->setAccessibleName(Command10->text());
+  Command11->setObjectName(QStringLiteral("Command11"));
+  Command11->setAccessibleName(Command11->text());
   MSFlexGrid1->setAccessibleName(Label6->text());
   MSFlexGrid1->setMinimumHeight(TwipsToPixels(5200));
 
@@ -201,6 +206,7 @@ void Ondo_Form::BuildLayout() {
   left->addWidget(Frame2);
   left->addSpacing(6);
   left->addWidget(Command10);
+  left->addWidget(Command11);
   left->addStretch(1);
 
   auto* middle = new QVBoxLayout;
@@ -353,6 +359,8 @@ void Ondo_Form::Command8_Click() {
 }
 
 void Ondo_Form::Command6_Click() { CloseScreen(); }
+
+void Ondo_Form::Command11_Click() { MakeNormalYearSeries(*this); }
 
 void Ondo_Form::Command10_Click() {
   const QString path = AskOpenFile(

@@ -41,6 +41,7 @@ class Ondo_Form : public ChildScreen {
   CaptionBox* const Text2;
   QPushButton* const Command9;   // "③　確定"
   QPushButton* const Command10;  // "ファイルから読込"
+  QPushButton* const Command11;  // "平年値の作成"
   QLabel* const Label6;
   DataGrid* const Grid;  // MSFlexGrid1 + Text_Edit
   FlexGrid* const MSFlexGrid1;
@@ -79,6 +80,7 @@ class Ondo_Form : public ChildScreen {
   void Command8_Click();   // "データ削除"
   void Command6_Click();   // "終了"
   void Command10_Click();  // "ファイルから読込"
+  void Command11_Click();  // "平年値の作成": a normal-year series, not applied yet
   // Reads a temperature file through the preview dialog: one chosen column
   // into a new series on the screen, not applied yet; several columns added
   // at once as series of their own (the preview's "適用"). False when nothing

@@ -30,6 +30,7 @@ enum class Screen {
   Suitei_Form,        // "窒素無機化の推定"
   ParaKekka_Form0_1,  // "パラメータ計算結果"
   Suitei_Graph,       // "窒素無機化推定量"
+  SupplyPlan,         // "窒素供給量の予測"
 };
 
 // Opening, finding and closing the child screens.

@@ -37,7 +37,8 @@ std::string Reason(const std::error_code& ec) {
 }
 std::string ErrnoReason(int e) { return SystemReason(e); }
 
-const char* const kDataFiles[] = {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile};
+const char* const kDataFiles[] = {kBaiyoFile,  kParaFile,  kTionFile,
+                                  kSuiteiFile, kHojyoFile, kSekkeiFile};
 
 std::string BakName(const std::string& txtName) {
   return txtName.substr(0, txtName.rfind('.')) + ".bak";
@@ -387,9 +388,11 @@ void RunSpread(const std::vector<std::function<void()>>& jobs) {
 
 // A file that could not be read whole keeps its .bak copy as it was: the
 // records after the problem may exist nowhere else.
+// An `optional` file that is missing is not created: the table stays empty
+// (and a .bak copy with content is kept, as for the other files).
 template <typename R>
 void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::string& stamp,
-             LoadOutcome& outcome) {
+             LoadOutcome& outcome, bool optional = false) {
   FileMessages& messages = outcome.messages;
   table.Clear();
   fs::path path = dir / name;
@@ -397,6 +400,13 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
   fs::path aside = dir / (std::string(name) + ".unreadable-" + stamp);
   std::error_code ec;
   bool created = false;
+  if (optional && !fs::exists(path, ec) && !ec) {
+    if (BakHasContent(bak)) {
+      messages.push_back("データファイル「" + path.string() + "」がありません。" +
+                         KeepBak(bak, stamp));
+    }
+    return;
+  }
   if (!fs::exists(path, ec) && !ec) {
     std::string reason;
     if (!WriteFileAtomically(path, std::string(), reason)) {
@@ -456,10 +466,13 @@ void LoadOne(Table<R>& table, const fs::path& dir, const char* name, const std::
   }
 }
 
+// An `optional` file is not made for an empty table.
 template <typename R>
 void SaveOne(const hensuu& store, const Table<R>& table, const fs::path& dir, const char* name,
-             FileMessages& messages) {
+             FileMessages& messages, bool optional = false) {
   fs::path path = dir / name;
+  struct stat st;
+  if (optional && table.Empty() && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return;
   if (store.FilesNotToSave.count(name)) {
     messages.push_back("データファイル「" + path.string() +
                        "」は起動時に読み込めなかったため、保存しませんでした。\n"
@@ -599,6 +612,7 @@ template bool DecodeTable(Table<ParaRecord>&, const std::string&, int&, std::str
 template bool DecodeTable(Table<TionRecord>&, const std::string&, int&, std::string&);
 template bool DecodeTable(Table<SuiteiRecord>&, const std::string&, int&, std::string&);
 template bool DecodeTable(Table<HojyoRecord>&, const std::string&, int&, std::string&);
+template bool DecodeTable(Table<SekkeiRecord>&, const std::string&, int&, std::string&);
 
 template <typename R>
 bool EncodeTable(const Table<R>& table, std::string& bytes, std::string& problem) {
@@ -615,6 +629,7 @@ template bool EncodeTable(const Table<ParaRecord>&, std::string&, std::string&);
 template bool EncodeTable(const Table<TionRecord>&, std::string&, std::string&);
 template bool EncodeTable(const Table<SuiteiRecord>&, std::string&, std::string&);
 template bool EncodeTable(const Table<HojyoRecord>&, std::string&, std::string&);
+template bool EncodeTable(const Table<SekkeiRecord>&, std::string&, std::string&);
 
 bool WriteFileAtomically(const fs::path& path, const std::string& bytes, std::string& reason) {
   return WriteAtomically(path, bytes, std::nullopt, reason);
@@ -679,9 +694,9 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
     // independently of the others, so they are loaded side by side; what
     // each found is told in file order.
     std::vector<std::pair<const char*, std::function<void(LoadOutcome&)>>> files;
-    auto add = [&](auto& table, const char* name) {
-      files.emplace_back(name, [&table, &dataDir, &stamp, name](LoadOutcome& outcome) {
-        LoadOne(table, dataDir, name, stamp, outcome);
+    auto add = [&](auto& table, const char* name, bool optional = false) {
+      files.emplace_back(name, [&table, &dataDir, &stamp, name, optional](LoadOutcome& outcome) {
+        LoadOne(table, dataDir, name, stamp, outcome, optional);
       });
     };
     add(store.BaiyoTable, kBaiyoFile);
@@ -689,6 +704,7 @@ FileMessages LoadDataFiles(hensuu& store, const fs::path& dataDir, const std::st
     add(store.TionTable, kTionFile);
     add(store.SuiteiTable, kSuiteiFile);
     add(store.HojyoTable, kHojyoFile);
+    add(store.SekkeiTable, kSekkeiFile, true);
     std::vector<LoadOutcome> outcomes(files.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < files.size(); ++i)
@@ -747,6 +763,7 @@ FileMessages ReadDataFiles(hensuu& store, const fs::path& dataDir) {
   ReadOne(store.TionTable, dataDir, kTionFile, messages);
   ReadOne(store.SuiteiTable, dataDir, kSuiteiFile, messages);
   ReadOne(store.HojyoTable, dataDir, kHojyoFile, messages);
+  ReadOne(store.SekkeiTable, dataDir, kSekkeiFile, messages);
   return messages;
 }
 
@@ -758,15 +775,16 @@ FileMessages SaveDataFiles(const hensuu& store, const fs::path& dataDir) {
   SaveOne(store, store.TionTable, dataDir, kTionFile, messages);
   SaveOne(store, store.SuiteiTable, dataDir, kSuiteiFile, messages);
   SaveOne(store, store.HojyoTable, dataDir, kHojyoFile, messages);
+  SaveOne(store, store.SekkeiTable, dataDir, kSekkeiFile, messages, true);
   return messages;
 }
 
 namespace {
 template <typename R>
 FileMessages SaveFile(const hensuu& store, const Table<R>& table, const fs::path& dataDir,
-                      const char* name) {
+                      const char* name, bool optional = false) {
   FileMessages messages;
-  if (EnsureFolder(dataDir, messages)) SaveOne(store, table, dataDir, name, messages);
+  if (EnsureFolder(dataDir, messages)) SaveOne(store, table, dataDir, name, messages, optional);
   return messages;
 }
 }  // namespace
@@ -781,6 +799,10 @@ FileMessages SaveTionFile(const hensuu& store, const fs::path& dataDir) {
 
 FileMessages SaveHojyoFile(const hensuu& store, const fs::path& dataDir) {
   return SaveFile(store, store.HojyoTable, dataDir, kHojyoFile);
+}
+
+FileMessages SaveSekkeiFile(const hensuu& store, const fs::path& dataDir) {
+  return SaveFile(store, store.SekkeiTable, dataDir, kSekkeiFile, true);
 }
 
 }  // namespace kelvora

@@ -16,11 +16,15 @@ inline constexpr const char* kParaFile = "ParaData.txt";
 inline constexpr const char* kTionFile = "TionData.txt";
 inline constexpr const char* kSuiteiFile = "Suitei.txt";
 inline constexpr const char* kHojyoFile = "Hojyo.txt";
+// The nitrogen supply plans: a sixth file, made only once a plan is saved, so
+// that a folder without plans stays as the five files leave it.
+inline constexpr const char* kSekkeiFile = "Sekkei.txt";
 
 // Messages for the user (Japanese, one per problem). Empty when all went well.
 using FileMessages = std::vector<std::string>;
 
-// Creates the folder and missing files, removes temporary files left by saves
+// Creates the folder and missing files (Sekkei.txt only once a plan is
+// saved: a missing one reads as no plan), removes temporary files left by saves
 // of processes that are gone, reads the five files into the tables (replacing
 // what they held), renews the .bak copies, sets BaiyoCurrent and HojyoCurrent,
 // resets WindowCascadeOffset. A file that cannot be read whole keeps the
@@ -46,6 +50,8 @@ FileMessages SaveDataFiles(const hensuu& store, const std::filesystem::path& dat
 FileMessages SaveBaiyoFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveTionFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveHojyoFile(const hensuu& store, const std::filesystem::path& dataDir);
+// Writes Sekkei.txt (not made while there is no plan and no such file).
+FileMessages SaveSekkeiFile(const hensuu& store, const std::filesystem::path& dataDir);
 
 // Writes `bytes` to `path` through a temporary file and a rename. On failure
 // returns false with the system's reason and leaves `path` untouched. The

@@ -25,7 +25,8 @@ void hensuu::Reset() {
   TionTable.Clear();
   SuiteiTable.Clear();
   HojyoTable.Clear();
-  BaiyoCurrent = ParaCurrent = TionCurrent = SuiteiCurrent = HojyoCurrent = 0;
+  SekkeiTable.Clear();
+  BaiyoCurrent = ParaCurrent = TionCurrent = SuiteiCurrent = HojyoCurrent = SekkeiCurrent = 0;
   WindowCascadeOffset = 0;
   DeleteKind = 0;
   PrintKind = 0;

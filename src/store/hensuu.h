@@ -1,4 +1,4 @@
-// The data store: the five record tables, their counts and current indexes,
+// The data store: the six record tables, their counts and current indexes,
 // and the few program-wide values the screens share. One instance lives for
 // the whole run; tests make their own.
 #pragma once
@@ -165,12 +165,14 @@ class hensuu {
   Table<TionRecord> TionTable;
   Table<SuiteiRecord> SuiteiTable;
   Table<HojyoRecord> HojyoTable;
+  Table<SekkeiRecord> SekkeiTable;
 
   int16_t BaiyoCount() const { return BaiyoTable.Count(); }
   int16_t ParaCount() const { return ParaTable.Count(); }
   int16_t TionCount() const { return TionTable.Count(); }
   int16_t SuiteiCount() const { return SuiteiTable.Count(); }
   int16_t HojyoCount() const { return HojyoTable.Count(); }
+  int16_t SekkeiCount() const { return SekkeiTable.Count(); }
 
   // The record each screen shows; count + 1 while a new record is entered
   // (NewRecordIndex: 0 when the table is full, as 32768 is no 16-bit index).
@@ -179,6 +181,7 @@ class hensuu {
   int16_t TionCurrent = 0;
   int16_t SuiteiCurrent = 0;
   int16_t HojyoCurrent = 0;
+  int16_t SekkeiCurrent = 0;
 
   // Distance in twips from the main window's client corner to the most
   // recently opened child window: 0 ... 2500 in steps of 500.
@@ -195,11 +198,11 @@ class hensuu {
   // Empties every table and resets every index (the state before loading).
   void Reset();
 
-  // The generations of the five tables, in file order (Baiyo, Para, Tion,
-  // Suitei, Hojyo): equal arrays mean equal tables.
-  std::array<uint64_t, 5> Generations() const {
-    return {BaiyoTable.Generation(), ParaTable.Generation(), TionTable.Generation(),
-            SuiteiTable.Generation(), HojyoTable.Generation()};
+  // The generations of the six tables, in file order (Baiyo, Para, Tion,
+  // Suitei, Hojyo, Sekkei): equal arrays mean equal tables.
+  std::array<uint64_t, 6> Generations() const {
+    return {BaiyoTable.Generation(),  ParaTable.Generation(),  TionTable.Generation(),
+            SuiteiTable.Generation(), HojyoTable.Generation(), SekkeiTable.Generation()};
   }
 };
 

@@ -125,6 +125,31 @@ HojyoRecord FromFields(const std::vector<FieldValue>& f) {
   return {std::get<std::string>(f[0]), std::get<std::string>(f[1]), std::get<bool>(f[2])};
 }
 
+template <>
+const std::vector<FieldKind>& RecordFieldKinds<SekkeiRecord>() {
+  static const std::vector<FieldKind> k{FieldKind::Text, FieldKind::Text,  FieldKind::Int16,
+                                        FieldKind::Text, FieldKind::Int16, FieldKind::Text,
+                                        FieldKind::Text, FieldKind::Text};
+  return k;
+}
+template <>
+const std::vector<std::string>& RecordFieldNames<SekkeiRecord>() {
+  static const std::vector<std::string> n{"PlanName", "SiteName",  "TionNo",   "NormalName",
+                                          "NormalNo", "FirstDate", "LastDate", "GridText"};
+  return n;
+}
+template <>
+std::vector<FieldValue> ToFields(const SekkeiRecord& r) {
+  return {r.PlanName, r.SiteName,  r.TionNo,   r.NormalName,
+          r.NormalNo, r.FirstDate, r.LastDate, r.GridText};
+}
+template <>
+SekkeiRecord FromFields(const std::vector<FieldValue>& f) {
+  return {std::get<std::string>(f[0]), std::get<std::string>(f[1]), std::get<int16_t>(f[2]),
+          std::get<std::string>(f[3]), std::get<int16_t>(f[4]),     std::get<std::string>(f[5]),
+          std::get<std::string>(f[6]), std::get<std::string>(f[7])};
+}
+
 // ---- writing -------------------------------------------------------------
 
 std::optional<std::string> WriteRecordLine(const std::vector<FieldValue>& fields,

@@ -1,4 +1,4 @@
-// The five record kinds kept in the data files.
+// The record kinds kept in the data files.
 #pragma once
 
 #include <array>
@@ -50,6 +50,21 @@ struct HojyoRecord {
   std::string GridText;  // "年/月/日" TAB "地温(℃)" TAB "無機化量", then rows
   bool IsFertilizer = false;
   bool operator==(const HojyoRecord&) const = default;
+};
+
+// One nitrogen supply plan (Sekkei.txt): the series it takes its temperatures
+// from, by record number and name (a number whose record has another name
+// names nothing), its days, and its sources with a copy of each parameter set.
+struct SekkeiRecord {
+  std::string PlanName;
+  std::string SiteName;    // the observed series
+  int16_t TionNo = 0;      // its record number; 0 when it was deleted
+  std::string NormalName;  // the normal-year series; empty for none
+  int16_t NormalNo = 0;
+  std::string FirstDate;  // "yyyy/MM/dd"
+  std::string LastDate;
+  std::string GridText;  // the sources, one row each (store/supply_plan.h)
+  bool operator==(const SekkeiRecord&) const = default;
 };
 
 }  // namespace kelvora

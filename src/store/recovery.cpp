@@ -23,7 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kFileNames[5] = {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile};
+constexpr const char* kFileNames[6] = {kBaiyoFile,  kParaFile,  kTionFile,
+                                       kSuiteiFile, kHojyoFile, kSekkeiFile};
+// Copies of versions without plans have no Sekkei.txt (nor a line of it in
+// their note): that is no plan, not a copy cut short.
+bool MayBeMissing(const char* name) { return std::string(name) == kSekkeiFile; }
 constexpr const char* kNoteTitle = "Kelvora recovery copy (data not saved yet)";
 constexpr mode_t kFileMode = 0600;
 constexpr mode_t kFolderMode = 0700;
@@ -265,7 +269,7 @@ std::string RealFolder(const fs::path& dataDir) {
 }
 
 // The note: what the copy is, when it was written, by which run, of which
-// folder, and the size and check sum of each of the five files.
+// folder, and the size and check sum of each of the six files.
 struct Note {
   std::map<std::string, std::string> values;
   std::map<std::string, std::pair<size_t, std::string>> files;  // name: size, check sum
@@ -359,6 +363,7 @@ void WriteTables(const RecoverySnapshot& s, int dir, const fs::path& shownDir,
   WriteTable(s.tion, dir, shownDir, kTionFile, stop, note, result);
   WriteTable(s.suitei, dir, shownDir, kSuiteiFile, stop, note, result);
   WriteTable(s.hojyo, dir, shownDir, kHojyoFile, stop, note, result);
+  WriteTable(s.sekkei, dir, shownDir, kSekkeiFile, stop, note, result);
   if (!result.messages.empty()) return;
   std::string reason;
   if (!WriteInFolder(dir, kRecoveryNote, NoteText(note, run, dataDir), reason)) {
@@ -376,9 +381,10 @@ long PidAfter(const std::string& name, const std::string& prefix) {
 }
 
 // A temporary file of the copy's writer: "<file>.tmp<pid>.<8 letters or
-// digits>" for one of the five files or the note.
+// digits>" for one of the six files or the note.
 bool IsCopyTempFile(const std::string& name) {
-  for (const char* f : {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile, kRecoveryNote}) {
+  for (const char* f :
+       {kBaiyoFile, kParaFile, kTionFile, kSuiteiFile, kHojyoFile, kSekkeiFile, kRecoveryNote}) {
     const std::string prefix = std::string(f) + ".tmp";
     if (name.size() < prefix.size() + 10 || name.compare(0, prefix.size(), prefix) != 0) continue;
     const size_t dot = name.find('.', prefix.size());
@@ -446,6 +452,7 @@ RecoverySnapshot RecoveryState::TakeSnapshot(const hensuu& store) const {
   if (changed(2)) s.tion = store.TionTable;
   if (changed(3)) s.suitei = store.SuiteiTable;
   if (changed(4)) s.hojyo = store.HojyoTable;
+  if (changed(5)) s.sekkei = store.SekkeiTable;
   return s;
 }
 
@@ -567,6 +574,11 @@ RecoveryCopyInfo InspectRecoveryCopy(const fs::path& dataDir) {
     for (const char* name : kFileNames) {
       auto it = note.files.find(name);
       std::string bytes;
+      bool missing = false;
+      if (it == note.files.end() && MayBeMissing(name) &&
+          !ReadInFolder(dir.get(), name, bytes, reason, &missing) && missing) {
+        continue;
+      }
       if (it == note.files.end() || !ReadInFolder(dir.get(), name, bytes, reason) ||
           bytes.size() != it->second.first || CheckSum(bytes) != it->second.second) {
         info.warning =
@@ -621,11 +633,12 @@ FileMessages ReadRecoveryCopy(hensuu& store, const fs::path& dataDir) {
                        "）。");
     return messages;
   }
-  std::string bytes[5];
-  for (int i = 0; i < 5; ++i) {
+  std::string bytes[6];
+  for (int i = 0; i < 6; ++i) {
     std::string reason;
     bool missing = false;
     if (!ReadInFolder(dir.get(), kFileNames[i], bytes[i], reason, &missing)) {
+      if (missing && MayBeMissing(kFileNames[i])) continue;
       const std::string path = (folder / kFileNames[i]).string();
       messages.push_back(missing ? "復旧用の控え「" + path + "」がありません。"
                                  : "復旧用の控え「" + path + "」を読み込めませんでした（" + reason +
@@ -648,12 +661,14 @@ FileMessages ReadRecoveryCopy(hensuu& store, const fs::path& dataDir) {
   decode(copy.TionTable, 2);
   decode(copy.SuiteiTable, 3);
   decode(copy.HojyoTable, 4);
+  decode(copy.SekkeiTable, 5);
   if (!messages.empty()) return messages;
   store.BaiyoTable = copy.BaiyoTable;
   store.ParaTable = copy.ParaTable;
   store.TionTable = copy.TionTable;
   store.SuiteiTable = copy.SuiteiTable;
   store.HojyoTable = copy.HojyoTable;
+  store.SekkeiTable = copy.SekkeiTable;
   store.BaiyoCurrent = store.BaiyoCount() > 0 ? store.BaiyoCount() : 1;
   store.HojyoCurrent = store.HojyoCount() > 0 ? store.HojyoCount() : 1;
   return messages;

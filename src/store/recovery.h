@@ -1,4 +1,4 @@
-// The recovery copy: while the program runs, every change of the five tables
+// The recovery copy: while the program runs, every change of the six tables
 // is copied into the folder "復旧" inside the data folder, in the data files'
 // own format, so that a run that ends without saving (a crash, a power cut, a
 // killed process) loses nothing. A normal exit removes the copy; a start that
@@ -45,13 +45,14 @@ struct RunInfo {
 // The tables to write, copied from the store. A table left empty (nullopt) is
 // already in the copy as it is.
 struct RecoverySnapshot {
-  std::array<uint64_t, 5> generations{};
-  bool wholeFolder = false;  // the folder is made anew with all five tables
+  std::array<uint64_t, 6> generations{};
+  bool wholeFolder = false;  // the folder is made anew with all six tables
   std::optional<Table<BaiyoRecord>> baiyo;
   std::optional<Table<ParaRecord>> para;
   std::optional<Table<TionRecord>> tion;
   std::optional<Table<SuiteiRecord>> suitei;
   std::optional<Table<HojyoRecord>> hojyo;
+  std::optional<Table<SekkeiRecord>> sekkei;
 };
 
 struct RecoveryWriteResult {
@@ -70,15 +71,15 @@ class RecoveryState {
 
   // Whether a table changed since it was last copied.
   bool Pending(const hensuu& store) const;
-  // The tables to write now (all five when there is no copy yet).
+  // The tables to write now (all six when there is no copy yet).
   RecoverySnapshot TakeSnapshot(const hensuu& store) const;
   // After a write: what it wrote is now in the copy (nothing on failure,
   // so the tables are taken again next time).
   void Written(const RecoverySnapshot& snapshot, const RecoveryWriteResult& result);
 
  private:
-  std::array<uint64_t, 5> loaded_{};  // the tables as in the data files
-  std::array<uint64_t, 5> copied_{};  // the tables as in the copy (0: none)
+  std::array<uint64_t, 6> loaded_{};  // the tables as in the data files
+  std::array<uint64_t, 6> copied_{};  // the tables as in the copy (0: none)
   bool haveCopy_ = false;
 };
 
@@ -118,7 +119,8 @@ RecoveryCopyInfo InspectRecoveryCopy(const std::filesystem::path& dataDir);
 void RemoveRecoveryLeftovers(const std::filesystem::path& dataDir);
 
 // Reads the copy into the tables in place of what they hold and sets
-// BaiyoCurrent and HojyoCurrent as loading does. On a problem (a file
+// BaiyoCurrent and HojyoCurrent as loading does. A copy without Sekkei.txt
+// (taken by a version without plans) holds no plan. On a problem (a file
 // missing, not a regular file or not readable whole, a folder that is a link
 // or another user's) returns the messages and leaves the store unchanged.
 FileMessages ReadRecoveryCopy(hensuu& store, const std::filesystem::path& dataDir);

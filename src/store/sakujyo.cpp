@@ -15,14 +15,38 @@ int DeleteCurrent(Table<R>& table, int16_t& current) {
   return c - 1;
 }
 
+// The series numbers of the plans after series `removed` was deleted.
+void RenumberPlanSeries(Table<SekkeiRecord>& plans, int16_t removed) {
+  auto renumber = [removed](int16_t& no) {
+    if (no == removed) {
+      no = 0;
+    } else if (no > removed) {
+      --no;
+    }
+  };
+  for (int i = 1; i <= plans.Count(); ++i) {
+    SekkeiRecord plan = plans(i);
+    renumber(plan.TionNo);
+    renumber(plan.NormalNo);
+    if (!(plan == plans(i))) plans.Replace(i, std::move(plan));
+  }
+}
+
 }  // namespace
 
 int DeleteBaiyoRecord(hensuu& store) { return DeleteCurrent(store.BaiyoTable, store.BaiyoCurrent); }
 int DeleteHojyoRecord(hensuu& store) { return DeleteCurrent(store.HojyoTable, store.HojyoCurrent); }
 int DeleteParaRecord(hensuu& store) { return DeleteCurrent(store.ParaTable, store.ParaCurrent); }
-int DeleteTionRecord(hensuu& store) { return DeleteCurrent(store.TionTable, store.TionCurrent); }
+int DeleteTionRecord(hensuu& store) {
+  const int removed = DeleteCurrent(store.TionTable, store.TionCurrent);
+  if (removed >= 0) RenumberPlanSeries(store.SekkeiTable, static_cast<int16_t>(removed + 1));
+  return removed;
+}
 int DeleteSuiteiRecord(hensuu& store) {
   return DeleteCurrent(store.SuiteiTable, store.SuiteiCurrent);
+}
+int DeleteSekkeiRecord(hensuu& store) {
+  return DeleteCurrent(store.SekkeiTable, store.SekkeiCurrent);
 }
 
 int DeleteRecordOfKind(hensuu& store, int16_t kind) {
@@ -37,6 +61,8 @@ int DeleteRecordOfKind(hensuu& store, int16_t kind) {
       return DeleteTionRecord(store);
     case kDeleteSuitei:
       return DeleteSuiteiRecord(store);
+    case kDeleteSekkei:
+      return DeleteSekkeiRecord(store);
     default:
       return -1;
   }
@@ -54,6 +80,8 @@ int16_t CountOfKind(const hensuu& store, int16_t kind) {
       return store.TionCount();
     case kDeleteSuitei:
       return store.SuiteiCount();
+    case kDeleteSekkei:
+      return store.SekkeiCount();
     default:
       return 0;
   }
@@ -71,6 +99,8 @@ int16_t* CurrentOfKind(hensuu& store, int16_t kind) {
       return &store.TionCurrent;
     case kDeleteSuitei:
       return &store.SuiteiCurrent;
+    case kDeleteSekkei:
+      return &store.SekkeiCurrent;
     default:
       return nullptr;
   }
@@ -87,6 +117,8 @@ std::string DeletionHeading(int16_t kind) {
       return "地温データ";
     case kDeleteSuitei:
       return "窒素無機化推定結果（土壌（肥料）名 × 地温名）";
+    case kDeleteSekkei:
+      return "窒素供給量の予測（計画名）";
     default:
       return std::string();
   }
@@ -111,6 +143,9 @@ std::vector<std::string> DeletionEntries(const hensuu& store, int16_t kind) {
       for (const SuiteiRecord& r : store.SuiteiTable.Rows()) {
         out.push_back(r.SoilName + " × " + r.SiteName);
       }
+      break;
+    case kDeleteSekkei:
+      for (const SekkeiRecord& r : store.SekkeiTable.Rows()) out.push_back(r.PlanName);
       break;
     default:
       break;

@@ -18,6 +18,7 @@ enum DeleteKinds : int16_t {
   kDeletePara = 5,
   kDeleteTion = 6,
   kDeleteSuitei = 7,
+  kDeleteSekkei = 8,  // the nitrogen supply plans
 };
 
 // Each removes record c = the table's current index (when 1 <= c <= count);
@@ -30,8 +31,12 @@ int DeleteHojyoRecord(hensuu& store);
 int DeleteParaRecord(hensuu& store);
 int DeleteTionRecord(hensuu& store);
 int DeleteSuiteiRecord(hensuu& store);
+int DeleteSekkeiRecord(hensuu& store);
+// DeleteTionRecord also keeps the plans' series numbers in step: a plan's
+// series after the removed one moves up with it, and a plan whose series was
+// removed is left without one (number 0), never with its neighbour.
 
-// The operation of a kind; -1 for a kind outside 3 ... 7.
+// The operation of a kind; -1 for a kind outside 3 ... 8.
 int DeleteRecordOfKind(hensuu& store, int16_t kind);
 
 // Count and current index of a kind's table (0 and nullptr for another kind).

@@ -187,7 +187,7 @@ TEST(Cli, DumpPrintsEveryTableAndReportsUnreadableFiles) {
   ASSERT_EQ(r.code, 0) << r.err;
   Json j = ParseJson(r.out);
   EXPECT_EQ(Keys(j), (std::set<std::string>{"BaiyoTable", "ParaTable", "TionTable", "SuiteiTable",
-                                            "HojyoTable"}));
+                                            "HojyoTable", "SekkeiTable"}));
   EXPECT_GT(j["BaiyoTable"]["count"].number, 0);
   EXPECT_EQ(j["BaiyoTable"]["file"].text, "BaiyoData.txt");
   const Json& first = j["BaiyoTable"]["records"][0];
@@ -222,7 +222,8 @@ TEST(Cli, VersionAndTheOptionsInTheUsage) {
   EXPECT_EQ(h.code, 0);
   for (const char* option :
        {"--help", "--version", "--std-temp", "--fertilizer", "--strict", "--name", "--initial",
-        "--model", "--params", "--from", "--to", "--out", "--records"}) {
+        "--model", "--params", "--from", "--to", "--out", "--records", "--temperatures", "--soil",
+        "--plan", "--series", "--year", "--dry-run"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
 }

@@ -177,7 +177,7 @@ TEST_F(RecoveryRun, AKilledRunIsRestoredOnYesAndKeptAsideOnNo) {
   for (const auto& e : fs::directory_iterator(data / kRecoveryFolder)) {
     copyBytes[e.path().filename().string()] = ReadBytes(e.path());
   }
-  EXPECT_EQ(copyBytes.size(), 6u);
+  EXPECT_EQ(copyBytes.size(), 7u);  // the six tables and the note
 
   // The same folder twice over, for each answer.
   const fs::path data2 = Root() / "Data2";
