@@ -148,6 +148,10 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
 
 }  // namespace
 
+std::optional<std::string> StandardTempMessage(const std::string& text) {
+  return CheckStandardTemp(text);
+}
+
 std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
   std::optional<std::string> message;
   if (request.source == FitSource::Field) {
