@@ -141,7 +141,6 @@ void Deliver(BatchRun& run, BatchRecordResult&& r) {
     Count(run.totals, due.status);
     lock.unlock();
     (*run.result)(std::move(due));
-    if (run.control) run.control->Delivered();
     lock.lock();
     ++run.delivered;
     run.room.notify_all();
@@ -255,6 +254,7 @@ void BatchControl::JobSweep(int job, int16_t model, int16_t sweep) {
 void BatchControl::JobEnded(int job) {
   std::lock_guard<std::mutex> lock(mutex_);
   slots_[job]->busy.store(false);
+  done_.fetch_add(1);
 }
 
 BatchControl::Progress BatchControl::Snapshot() const {

@@ -89,7 +89,7 @@ class BatchControl {
     int16_t sweep = 0;  // sweeps of that search
   };
   struct Progress {
-    size_t done = 0;  // records handed over
+    size_t done = 0;  // records whose fit has ended
     size_t total = 0;
     std::vector<Running> running;  // in record order
   };
@@ -105,7 +105,6 @@ class BatchControl {
   void JobStage(int job, const std::string& stage);
   void JobSweep(int job, int16_t model, int16_t sweep);
   void JobEnded(int job);
-  void Delivered() { done_.fetch_add(1); }
 
  private:
   struct Slot {
