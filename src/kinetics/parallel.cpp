@@ -10,6 +10,10 @@
 #include <mutex>
 #include <thread>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace kelvora {
 namespace {
 
@@ -81,6 +85,7 @@ class Helper {
   }
 
   void Loop() {
+    ClearWideVectorState();
     for (;;) {
       auto posted = [this] {
         return quit_.load(std::memory_order_acquire) ||
@@ -171,6 +176,19 @@ ProcessorBudget& SharedProcessors() {
   static ProcessorBudget* budget = new ProcessorBudget(ProgramProcessors());
   return *budget;
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+__attribute__((target("avx"))) void ZeroUpper() { _mm256_zeroupper(); }
+}  // namespace
+
+void ClearWideVectorState() {
+  static const bool avx = __builtin_cpu_supports("avx");
+  if (avx) ZeroUpper();
+}
+#else
+void ClearWideVectorState() {}
+#endif
 
 int UsableProcessors() { return ProcessorsOf(0); }
 

@@ -69,6 +69,15 @@ void RunBoth(const std::function<void()>& a, const std::function<void()>& b);
 // Processors this thread may run on (its affinity mask).
 int UsableProcessors();
 
+// Clears the upper halves of the processor's wide vector registers on this
+// thread. A thread starts with its creator's register state: after the
+// window system's drawing code has used wide vector instructions, a thread
+// started from the user-interface thread (or that thread itself) can carry
+// them dirty, and on some processors every arithmetic instruction of the fit
+// then waits on them: a fit ran ten times slower. Cheap; a thread calls it
+// before it fits.
+void ClearWideVectorState();
+
 // Processors the program may run on (the affinity mask of its main thread,
 // as `taskset` sets it for the whole program).
 int ProgramProcessors();
