@@ -17,20 +17,25 @@ namespace {
 
 using bench::Seconds;
 
-// Seconds for the whole batch; fails the benchmark when a record did not fit.
-double RunBatch(benchmark::State& state, const std::vector<BaiyoRecord>& records, int jobs) {
+// Seconds for the whole batch. A record whose model's search fails (as the
+// same table fails alone: a few of the scaled soils do in ImmobMinParallel)
+// counts; a record refused or stopped fails the benchmark.
+double RunBatch(benchmark::State& state, const std::vector<BaiyoRecord>& records, int jobs,
+                size_t& fitted) {
   BatchOptions options;
   options.jobs = jobs;
-  size_t fitted = 0;
+  fitted = 0;
+  size_t ended = 0;
   const auto start = std::chrono::steady_clock::now();
   RunBatchFit(
       records.size(), [&](size_t i) { return LabRecordRequest(records[i], "25"); },
       [&](BatchRecordResult&& r) {
         if (r.ok()) ++fitted;
+        if (r.ok() || r.status == BatchStatus::Failed) ++ended;
       },
       options);
   const double seconds = Seconds(std::chrono::steady_clock::now() - start);
-  if (fitted != records.size()) state.SkipWithError("a record did not fit");
+  if (ended != records.size()) state.SkipWithError("a record was refused or stopped");
   return seconds;
 }
 
@@ -38,15 +43,18 @@ void OneAndTwoJobs(benchmark::State& state, const char* table, bool fertilizer, 
   const std::vector<BaiyoRecord> records =
       bench::ScaledRecords(bench::ReferenceTable(table), fertilizer, n);
   double one = 0, two = 0;
+  size_t fittedOne = 0, fittedTwo = 0;
   for (auto _ : state) {
-    one += RunBatch(state, records, 1);
-    two += RunBatch(state, records, 2);
+    one += RunBatch(state, records, 1, fittedOne);
+    two += RunBatch(state, records, 2, fittedTwo);
+    if (fittedOne != fittedTwo) state.SkipWithError("one job and two fitted different records");
   }
   const double iterations = static_cast<double>(state.iterations());
   state.counters["one_job_s"] = one / iterations;
   state.counters["two_jobs_s"] = two / iterations;
   state.counters["speedup"] = two > 0 ? one / two : 0;
   state.counters["records"] = n;
+  state.counters["fitted"] = static_cast<double>(fittedTwo);
 }
 
 void BM_BatchSoil100(benchmark::State& state) { OneAndTwoJobs(state, "soil-3x10.tsv", false, 100); }
