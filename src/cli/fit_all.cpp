@@ -107,6 +107,10 @@ class BatchProgressLine {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!done_) {
       const BatchControl::Progress p = control_.Snapshot();
+      if (p.total == 0) {  // not begun yet
+        wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; });
+        continue;
+      }
       std::string text = "一括計算 " + std::to_string(p.done) + " / " + std::to_string(p.total);
       for (size_t i = 0; i < p.running.size() && i < 2; ++i) {
         text += (i == 0 ? "  " : "、") + ShortText(p.running[i].name, 12);

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "cli/cli.h"
+#include "kinetics/parallel.h"
 #include "mini_json.h"
 #include "screen_test_env.h"
 #include "screens/hojyobaiyo_form.h"
@@ -216,6 +217,8 @@ TEST(BatchFitWindow, FieldScreenFitsItsRecordsAsFitField) {
   EXPECT_EQ(w->Rows()[0].best, fit["best"].number);
   EXPECT_EQ(w->Rows()[0].bestRecord.Aic, static_cast<float>(fit["record"]["Aic"].number));
   w->close();
+  // Every turn of the processors has been given back.
+  EXPECT_EQ(SharedProcessors().Free(), SharedProcessors().Processors());
 }
 
 }  // namespace
