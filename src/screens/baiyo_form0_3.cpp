@@ -192,13 +192,13 @@ void Baiyo_Form0_3::BuildLayout() {
   middle->addLayout(legend);
   middle->addSpacing(18);
   middle->addLayout(actions);
-  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
-  middle->addSpacing(8);
-  middle->addWidget(BatchButton, 0, Qt::AlignLeft);
   middle->addStretch(1);
   auto* cancelRow = new QHBoxLayout;
   cancelRow->addWidget(Command4);
   cancelRow->addStretch();
+  // "一括計算" shares the row of "キャンセル" (which keeps its place when hidden).
+  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
+  cancelRow->addWidget(BatchButton);
   middle->addLayout(cancelRow);
 
   // Right: the stored data sets.

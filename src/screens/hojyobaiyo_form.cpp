@@ -283,13 +283,13 @@ void HojyoBaiyo_Form::BuildLayout() {
   form->addLayout(legend);
   form->addSpacing(18);
   form->addLayout(actions);
-  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
-  form->addSpacing(8);
-  form->addWidget(BatchButton, 0, Qt::AlignLeft);
   form->addStretch(1);
   auto* cancelRow = new QHBoxLayout;
   cancelRow->addWidget(Command4);
   cancelRow->addStretch();
+  // "一括計算" shares the row of "キャンセル" (which keeps its place when hidden).
+  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
+  cancelRow->addWidget(BatchButton);
   form->addLayout(cancelRow);
 
   // Right: the stored data sets.
