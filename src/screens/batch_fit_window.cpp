@@ -92,11 +92,11 @@ BatchFitWindow::BatchFitWindow(const ScreenContext& context, FitSource source,
     }
   });
   connect(StartButton, &QPushButton::clicked, this, &BatchFitWindow::StartButton_Click);
-  connect(CancelButton, &QPushButton::clicked, this, &QWidget::close);
+  connect(CancelButton, &QPushButton::clicked, this, [this] { Frame()->close(); });
   connect(StopButton, &QPushButton::clicked, this, &BatchFitWindow::StopButton_Click);
   connect(SaveButton, &QPushButton::clicked, this, &BatchFitWindow::SaveButton_Click);
   connect(ExportButton, &QPushButton::clicked, this, &BatchFitWindow::ExportButton_Click);
-  connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+  connect(CloseButton, &QPushButton::clicked, this, [this] { Frame()->close(); });
   connect(ResultTable, &QTableWidget::cellDoubleClicked, this,
           [this](int row, int) { OpenRecordResults(row); });
   connect(&ticker_, &QTimer::timeout, this, &BatchFitWindow::ShowProgress);
@@ -529,6 +529,8 @@ void BatchFitWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   QWidget::closeEvent(event);
+  // Closed by itself: its frame in the work area goes too.
+  if (QWidget* frame = Frame(); frame != this) frame->deleteLater();
 }
 
 BatchFitWindow* ShowBatchFitWindow(ChildScreen& screen, FitSource source,
