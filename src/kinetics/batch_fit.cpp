@@ -100,7 +100,6 @@ BatchRecordResult FitOne(BatchRun& run, int job, size_t index) {
   } else {
     // The record computes on a turn of the program's processors.
     ProcessorTurn turn;
-    ClearWideVectorState();
     if (std::optional<std::string> message = PrepareFit(r.session, request)) {
       r.status = BatchStatus::Invalid;
       r.message = *message;

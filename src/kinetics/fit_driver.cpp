@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kinetics/lab_table.h"
+#include "kinetics/parallel.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
 
@@ -170,6 +171,8 @@ std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
 }
 
 FitRun RunFit(FitSession& s, FitHost* host, const InitialValues& given) {
+  // The window thread, or a thread it started, may carry dirty vector state.
+  ClearWideVectorState();
   EvalCounts initial;
   if (!ChooseInitialValues(s, host, given, &initial)) {
     s.fitCancelled = true;

@@ -103,7 +103,6 @@ void FitWorker::Start(FitSession session, InitialValues given) {
     {
       // A fit computes on a turn of the program's processors, beside a batch.
       ProcessorTurn turn;
-      ClearWideVectorState();
       run = RunFit(s, &host, given);
     }
     // Only this thread writes these until Finish joins it.

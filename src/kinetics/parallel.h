@@ -74,8 +74,8 @@ int UsableProcessors();
 // window system's drawing code has used wide vector instructions, a thread
 // started from the user-interface thread (or that thread itself) can carry
 // them dirty, and on some processors every arithmetic instruction of the fit
-// then waits on them: a fit ran ten times slower. Cheap; a thread calls it
-// before it fits.
+// then waits on them: a fit ran ten times slower. Cheap; every fit calls it
+// before it starts (RunFit), the Gaussian model's helper when it starts.
 void ClearWideVectorState();
 
 // Processors the program may run on (the affinity mask of its main thread,
