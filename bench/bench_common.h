@@ -3,12 +3,16 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "kinetics/fit_driver.h"
 #include "kinetics/fit_host.h"
+#include "store/number_text.h"
+#include "store/records.h"
 
 namespace kelvora::bench {
 
@@ -44,6 +48,27 @@ inline FitRequest TableRequest(const std::string& table, bool fertilizer, bool f
   req.standardTemp = "25";
   req.isFertilizer = fertilizer;
   return req;
+}
+
+// `n` incubation records made from a table, the amounts of record i scaled
+// by 1 + i/500 so that no two records are the same fit.
+inline std::vector<BaiyoRecord> ScaledRecords(const std::string& table, bool fertilizer, int n) {
+  const GridTable base = GridFromRows(SplitGridText(table, kSpreadsheetFormat), 100, 4);
+  std::vector<BaiyoRecord> records;
+  for (int i = 0; i < n; ++i) {
+    GridTable g = base;
+    for (int r = 1; r < g.Rows(); ++r) {
+      for (int c = 1; c < g.Cols(); ++c) {
+        if (std::optional<double> v = ParseDouble(g.Cell(r, c))) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%.4g", *v * (1 + i / 500.0));
+          g.Cell(r, c) = text;
+        }
+      }
+    }
+    records.push_back({"bench" + std::to_string(i + 1), g.ToGridText(), fertilizer});
+  }
+  return records;
 }
 
 inline double Seconds(std::chrono::steady_clock::duration d) {

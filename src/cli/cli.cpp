@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <locale>
@@ -11,6 +12,8 @@
 
 #include "cli/export.h"
 #include "cli/import_temperatures.h"
+#include "cli/fit_all.h"
+#include "cli/fit_json.h"
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
@@ -38,6 +41,8 @@ const char* kUsage =
     "培養試験の表（TAB区切り、1行目に培養温度、1列目に培養日数）からパラメータを算出します。\n"
     "  fit-field TABLE --std-temp TS [--fertilizer] [--strict] [--name NAME] [--initial M=...]...\n"
     "      ほ場埋設の表（年/月/日、地温、無機化量）からパラメータを算出します。\n"
+    "  fit-all DIR [--records LIST] [--field] [--std-temp TS] [--jobs N] [--store] [--out FILE]\n"
+    "      データフォルダの培養結果（--field: ほ場埋設）の記録をまとめて算出します。\n"
     "  estimate SERIES --model M --params p1,p2,... --std-temp TS [--from DATE] [--to DATE]\n"
     "      地温の表（年/月/日、地温）から無機化量を推定します。\n"
     "  dump DIR\n"
@@ -382,6 +387,41 @@ std::string JsonObserved(const std::variant<std::monostate, std::string, float>&
   return "null";
 }
 
+}  // namespace
+
+std::string FitModelsJson(const FitSession& s, bool ok, int16_t failedModel, const FitStats& stats,
+                          const FitRefinement& refined) {
+  std::ostringstream json;
+  json.imbue(std::locale::classic());  // no digit grouping from the user's locale
+  json << "[";
+  bool first = true;
+  for (int16_t m : MaterialModels(s.material)) {
+    bool failed = !ok && m == failedModel;
+    bool done = ok || (m < failedModel);
+    if (!done && !failed) continue;
+    if (!first) json << ", ";
+    first = false;
+    std::vector<float> params = s.params[m];
+    if (failed) {
+      params.clear();
+      for (double v : s.paramVec) params.push_back(static_cast<float>(v));
+    }
+    json << "{\"model\": " << m << ", \"name\": " << JsonString(ModelName(m))
+         << ", \"initial\": " << JsonSingles(s.initialParams[m])
+         << ", \"params\": " << JsonSingles(params)
+         << ", \"rss\": " << JsonSingle(failed ? s.bestRss : s.rss[m])
+         << ", \"aic\": " << (failed ? std::string("null") : JsonSingle(s.aic[m]))
+         << ", \"sweeps\": " << s.sweeps[m] << ", \"ok\": " << JsonBool(!failed)
+         << ", \"stats\": " << (stats.models[m] ? JsonModelStats(*stats.models[m]) : "null")
+         << ", \"refined\": " << (refined.models[m] ? JsonRefined(*refined.models[m]) : "null")
+         << "}";
+  }
+  json << "]";
+  return json.str();
+}
+
+namespace {
+
 int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, std::ostream& err) {
   Options o =
       ParseOptions(args, 1, {"--std-temp", "--name", "--initial"}, {"--fertilizer", "--strict"});
@@ -470,30 +510,8 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   json.imbue(std::locale::classic());  // no digit grouping from the user's locale
   json << "{\"material\": " << JsonString(s.material == MaterialKind::Soil ? "soil" : "fertilizer")
        << ", \"source\": " << JsonString(field ? "field" : "laboratory")
-       << ", \"observations\": " << observations << ", \"models\": [";
-  bool first = true;
-  for (int16_t m : MaterialModels(s.material)) {
-    bool failed = !ok && m == host.failedModel;
-    bool done = ok || (m < host.failedModel);
-    if (!done && !failed) continue;
-    if (!first) json << ", ";
-    first = false;
-    std::vector<float> params = s.params[m];
-    if (failed) {
-      params.clear();
-      for (double v : s.paramVec) params.push_back(static_cast<float>(v));
-    }
-    json << "{\"model\": " << m << ", \"name\": " << JsonString(ModelName(m))
-         << ", \"initial\": " << JsonSingles(s.initialParams[m])
-         << ", \"params\": " << JsonSingles(params)
-         << ", \"rss\": " << JsonSingle(failed ? s.bestRss : s.rss[m])
-         << ", \"aic\": " << (failed ? std::string("null") : JsonSingle(s.aic[m]))
-         << ", \"sweeps\": " << s.sweeps[m] << ", \"ok\": " << JsonBool(!failed)
-         << ", \"stats\": " << (stats.models[m] ? JsonModelStats(*stats.models[m]) : "null")
-         << ", \"refined\": " << (refined.models[m] ? JsonRefined(*refined.models[m]) : "null")
-         << "}";
-  }
-  json << "]";
+       << ", \"observations\": " << observations
+       << ", \"models\": " << FitModelsJson(s, ok, host.failedModel, stats, refined);
   if (ok) {
     json << ", \"best\": " << s.currentModel;
     json << ", \"refined_best\": "
@@ -530,6 +548,36 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     return 3;
   }
   return 0;
+}
+
+// ---- fit-all ---------------------------------------------------------------
+
+int RunFitAllCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o =
+      ParseOptions(args, 1, {"--records", "--std-temp", "--jobs", "--out"}, {"--field", "--store"});
+  if (o.help) {
+    out << kFitAllHelp;
+    return 0;
+  }
+  if (o.positional.size() != 1) throw UsageError{"データフォルダを1つ指定して下さい。"};
+  FitAllOptions f;
+  f.dir = o.positional[0];
+  if (o.values.count("--records")) f.records = Single(o, "--records");
+  f.field = o.flags.count("--field") > 0;
+  if (o.values.count("--std-temp")) f.standardTemp = Single(o, "--std-temp");
+  if (o.values.count("--jobs")) {
+    std::optional<double> jobs = ParseDouble(Single(o, "--jobs"));
+    if (!jobs || *jobs < 1 || *jobs != std::floor(*jobs)) {
+      throw UsageError{"--jobs には1以上の整数を指定して下さい。"};
+    }
+    // Never more than the processors anyway.
+    f.jobs = static_cast<int>(std::min(*jobs, 1024.0));
+  }
+  f.store = o.flags.count("--store") > 0;
+  f.out = Single(o, "--out");
+  f.progress = &err == &std::cerr && ::isatty(STDERR_FILENO);
+  WarnUnusualStdTemp(f.standardTemp, err);
+  return RunFitAll(f, out, err);
 }
 
 // ---- estimate --------------------------------------------------------------
@@ -809,6 +857,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (cmd == "fit") return RunFit(args, false, out, err);
     if (cmd == "fit-field") return RunFit(args, true, out, err);
+    if (cmd == "fit-all") return RunFitAllCommand(args, out, err);
     if (cmd == "estimate") return RunEstimate(args, out, err);
     if (cmd == "dump") return RunDump(args, out, err);
     if (cmd == "report") return RunReport(args, out, err);

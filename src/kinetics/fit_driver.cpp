@@ -4,6 +4,7 @@
 
 #include "kinetics/curves.h"
 #include "kinetics/lab_table.h"
+#include "kinetics/parallel.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
 
@@ -164,6 +165,10 @@ std::optional<std::string> PrepareFieldFit(FitSession& s, FitRequest& request) {
 
 }  // namespace
 
+std::optional<std::string> StandardTempMessage(const std::string& text) {
+  return CheckStandardTemp(text);
+}
+
 std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
   std::optional<std::string> message;
   if (request.source == FitSource::Field) {
@@ -182,6 +187,8 @@ std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
 }
 
 FitRun RunFit(FitSession& s, FitHost* host, const InitialValues& given) {
+  // The window thread, or a thread it started, may carry dirty vector state.
+  ClearWideVectorState();
   EvalCounts initial;
   if (!ChooseInitialValues(s, host, given, &initial)) {
     s.fitCancelled = true;

@@ -33,6 +33,10 @@ struct FitRequest {
   InitialValues initialValues;
 };
 
+// The message (title "注意") for a standard temperature the fit refuses:
+// empty, not a number, or at or below -273 ℃; nothing when it is usable.
+std::optional<std::string> StandardTempMessage(const std::string& text);
+
 // Cleans the request's table (in place), checks it and the standard
 // temperature, and on success captures the data into the session with fresh
 // per-cell tables (source, material, refitFromResults cleared). Returns the

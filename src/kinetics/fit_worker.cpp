@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "kinetics/fit_driver.h"
+#include "kinetics/parallel.h"
 
 namespace kelvora {
 
@@ -62,8 +63,13 @@ class FitWorker::Host : public FitHost {
     sh->post([sh, question] {
       if (sh->handlers.failedFit) sh->handlers.failedFit(question);
     });
+    // Nothing is computed while the question is open: the turn goes to others.
+    SharedProcessors().Release();
     std::unique_lock<std::mutex> lock(sh->mutex);
     sh->answered.wait(lock, [&] { return sh->answer.has_value() || sh->stop.load(); });
+    lock.unlock();
+    SharedProcessors().Acquire();
+    lock.lock();
     if (!sh->answer || sh->stop.load()) return FailedFitAnswer::Cancel;
     if (*sh->answer == FailedFitAnswer::Recalculate) {
       session.params[model] = sh->answerValues;
@@ -93,7 +99,12 @@ void FitWorker::Start(FitSession session, InitialValues given) {
   shared_->model.store(0);
   thread_ = std::thread([this, sh = shared_, s = std::move(session), given]() mutable {
     Host host(sh);
-    FitRun run = RunFit(s, &host, given);
+    FitRun run;
+    {
+      // A fit computes on a turn of the program's processors, beside a batch.
+      ProcessorTurn turn;
+      run = RunFit(s, &host, given);
+    }
     // Only this thread writes these until Finish joins it.
     session_ = std::move(s);
     run_ = std::move(run);

@@ -1,12 +1,18 @@
 #include "kinetics/parallel.h"
 
 #include <sched.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace kelvora {
 namespace {
@@ -79,6 +85,7 @@ class Helper {
   }
 
   void Loop() {
+    ClearWideVectorState();
     for (;;) {
       auto posted = [this] {
         return quit_.load(std::memory_order_acquire) ||
@@ -110,19 +117,89 @@ class Helper {
   std::thread thread_;
 };
 
-}  // namespace
-
-int UsableProcessors() {
+int ProcessorsOf(pid_t who) {
   cpu_set_t set;
   CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+  if (sched_getaffinity(who, sizeof set, &set) == 0) return CPU_COUNT(&set);
   unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : static_cast<int>(n);
 }
 
+}  // namespace
+
+ProcessorBudget::ProcessorBudget(int processors)
+    : processors_(std::max(1, processors)), free_(processors_) {}
+
+bool ProcessorBudget::TryAcquire() {
+  // Threads already waiting come first.
+  if (waiting_.load() > 0) return false;
+  int free = free_.load();
+  while (free > 0) {
+    if (free_.compare_exchange_weak(free, free - 1)) return true;
+  }
+  return false;
+}
+
+void ProcessorBudget::Acquire() {
+  if (TryAcquire()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  const uint64_t ticket = nextTicket_++;
+  queue_.push_back(ticket);
+  waiting_.fetch_add(1);
+  turn_.wait(lock, [&] {
+    if (queue_.front() != ticket) return false;
+    int free = free_.load();
+    while (free > 0) {
+      if (free_.compare_exchange_weak(free, free - 1)) return true;
+    }
+    return false;
+  });
+  queue_.pop_front();
+  waiting_.fetch_sub(1);
+  lock.unlock();
+  // The next in line may find a turn as well.
+  turn_.notify_all();
+}
+
+void ProcessorBudget::Release() {
+  free_.fetch_add(1);
+  // A waiter counted before the turn came back sees it when it checks under
+  // the lock; one counted after it sees it at its first check.
+  if (waiting_.load() > 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    turn_.notify_all();
+  }
+}
+
+ProcessorBudget& SharedProcessors() {
+  // Never destroyed: threads may still give turns back while the program ends.
+  static ProcessorBudget* budget = new ProcessorBudget(ProgramProcessors());
+  return *budget;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+__attribute__((target("avx"))) void ZeroUpper() { _mm256_zeroupper(); }
+}  // namespace
+
+void ClearWideVectorState() {
+  static const bool avx = __builtin_cpu_supports("avx");
+  if (avx) ZeroUpper();
+}
+#else
+void ClearWideVectorState() {}
+#endif
+
+int UsableProcessors() { return ProcessorsOf(0); }
+
+int ProgramProcessors() { return ProcessorsOf(::getpid()); }
+
 void RunBoth(const std::function<void()>& a, const std::function<void()>& b) {
-  // With one processor a second thread can only take turns with this one.
-  if (UsableProcessors() < 2) {
+  // With one processor a second thread can only take turns with this one;
+  // without a free turn the helper would compute beside threads that already
+  // use every processor.
+  ProcessorBudget& budget = SharedProcessors();
+  if (UsableProcessors() < 2 || !budget.TryAcquire()) {
     b();
     a();
     return;
@@ -130,6 +207,7 @@ void RunBoth(const std::function<void()>& a, const std::function<void()>& b) {
   // One helper per calling thread keeps concurrent fits (tests) apart.
   thread_local Helper helper;
   helper.Run(a, b);
+  budget.Release();
 }
 
 }  // namespace kelvora

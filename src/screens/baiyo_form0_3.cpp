@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include "screens/batch_fit_window.h"
 #include "screens/qtext.h"
 #include "screens/twips.h"
 #include "store/data_files.h"
@@ -79,6 +80,7 @@ Baiyo_Form0_3::Baiyo_Form0_3(const ScreenContext& context, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &Baiyo_Form0_3::Command8_Click);
   connect(Command4, &QPushButton::clicked, this, &Baiyo_Form0_3::Command4_Click);
   connect(Command6, &QPushButton::clicked, this, &Baiyo_Form0_3::Command6_Click);
+  connect(BatchButton, &QPushButton::clicked, this, &Baiyo_Form0_3::BatchButton_Click);
 
   // The load handler.
   hensuu& st = Store();
@@ -185,6 +187,9 @@ void Baiyo_Form0_3::BuildLayout() {
   auto* cancelRow = new QHBoxLayout;
   cancelRow->addWidget(Command4);
   cancelRow->addStretch();
+  // "一括計算" shares the row of "キャンセル" (which keeps its place when hidden).
+  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
+  cancelRow->addWidget(BatchButton);
   middle->addLayout(cancelRow);
 
   // Right: the stored data sets.
@@ -284,6 +289,17 @@ void Baiyo_Form0_3::Command8_Click() {
 }
 
 void Baiyo_Form0_3::Command6_Click() { CloseScreen(); }
+
+void Baiyo_Form0_3::BatchButton_Click() {
+  // The record on the screen is stored first, as "適用" stores it, so that
+  // the batch fits what the screen shows.
+  {
+    RecordFlow::Reload reload(*Grid);
+    if (!ApplyRecord()) return;
+    ShowRecord();
+  }
+  ShowBatchFitWindow(*this, FitSource::Laboratory, Text1->text());
+}
 void Baiyo_Form0_3::List1_MouseDown() { flow_.ListMouseDown(); }
 bool Baiyo_Form0_3::List1_KeyDown(int key) { return flow_.ListKeyDown(key); }
 

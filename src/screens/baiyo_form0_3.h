@@ -69,6 +69,7 @@ class Baiyo_Form0_3 : public ChildScreen {
   QPushButton* const Command4;
   QPushButton* const Command6;
   QMenu* HelpMenu = nullptr;
+  QPushButton* BatchButton = nullptr;  // "一括計算": every chosen record fitted at once
 
   // On while the deletion dialog is open.
   bool Deleting = false;
@@ -97,6 +98,9 @@ class Baiyo_Form0_3 : public ChildScreen {
   void Command6_Click();  // "終了"
   void List1_MouseDown();
   bool List1_KeyDown(int key);
+
+  // "一括計算": stores the screen, then opens the batch window of the table.
+  void BatchButton_Click();
 
   bool QueryClose() override;
   void Activated() override;

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "kinetics/lab_table.h"
+#include "screens/batch_fit_window.h"
 #include "screens/dialogs.h"
 #include "screens/fit_runner.h"
 #include "screens/qtext.h"
@@ -117,6 +118,7 @@ HojyoBaiyo_Form::HojyoBaiyo_Form(const ScreenContext& context, QWidget* parent)
   connect(Command8, &QPushButton::clicked, this, &HojyoBaiyo_Form::Command8_Click);
   connect(Command4, &QPushButton::clicked, this, &HojyoBaiyo_Form::Command4_Click);
   connect(Command6, &QPushButton::clicked, this, &HojyoBaiyo_Form::Command6_Click);
+  connect(BatchButton, &QPushButton::clicked, this, &HojyoBaiyo_Form::BatchButton_Click);
 
   // The load handler.
   hensuu& st = Store();
@@ -278,6 +280,9 @@ void HojyoBaiyo_Form::BuildLayout() {
   auto* cancelRow = new QHBoxLayout;
   cancelRow->addWidget(Command4);
   cancelRow->addStretch();
+  // "一括計算" shares the row of "キャンセル" (which keeps its place when hidden).
+  BatchButton = new QPushButton(QStringLiteral("一括計算"), this);
+  cancelRow->addWidget(BatchButton);
   form->addLayout(cancelRow);
 
   // Right: the stored data sets.
@@ -448,6 +453,17 @@ void HojyoBaiyo_Form::Command8_Click() {
 }
 
 void HojyoBaiyo_Form::Command6_Click() { CloseScreen(); }
+
+void HojyoBaiyo_Form::BatchButton_Click() {
+  // The record on the screen is stored first, as "適用" stores it, so that
+  // the batch fits what the screen shows.
+  {
+    RecordFlow::Reload reload(*Grid);
+    if (!ApplyRecord()) return;
+    ShowRecord();
+  }
+  ShowBatchFitWindow(*this, FitSource::Field, Text1->text());
+}
 
 void HojyoBaiyo_Form::Activated() {
   if (!Deleting) flow_.Follow();

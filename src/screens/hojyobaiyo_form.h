@@ -70,6 +70,7 @@ class HojyoBaiyo_Form : public ChildScreen {
   QPushButton* const Command4;  // "キャンセル"
   QPushButton* const Command6;  // "終了"
   QMenu* HelpMenu = nullptr;
+  QPushButton* BatchButton = nullptr;  // "一括計算": every chosen record fitted at once
 
   // On while the deletion dialog is open.
   bool Deleting = false;
@@ -89,6 +90,9 @@ class HojyoBaiyo_Form : public ChildScreen {
   void Command1_Click();  // "ファイル保存"
   void Command8_Click();  // "データ削除"
   void Command6_Click();  // "終了"
+
+  // "一括計算": stores the screen, then opens the batch window of the table.
+  void BatchButton_Click();
 
   bool QueryClose() override;
   void Activated() override;

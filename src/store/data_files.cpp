@@ -793,6 +793,10 @@ FileMessages SaveBaiyoFile(const hensuu& store, const fs::path& dataDir) {
   return SaveFile(store, store.BaiyoTable, dataDir, kBaiyoFile);
 }
 
+FileMessages SaveParaFile(const hensuu& store, const fs::path& dataDir) {
+  return SaveFile(store, store.ParaTable, dataDir, kParaFile);
+}
+
 FileMessages SaveTionFile(const hensuu& store, const fs::path& dataDir) {
   return SaveFile(store, store.TionTable, dataDir, kTionFile);
 }

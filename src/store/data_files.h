@@ -48,6 +48,7 @@ FileMessages ReadDataFiles(hensuu& store, const std::filesystem::path& dataDir);
 // so a failure leaves the old file (and every .bak copy) as it was.
 FileMessages SaveDataFiles(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveBaiyoFile(const hensuu& store, const std::filesystem::path& dataDir);
+FileMessages SaveParaFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveTionFile(const hensuu& store, const std::filesystem::path& dataDir);
 FileMessages SaveHojyoFile(const hensuu& store, const std::filesystem::path& dataDir);
 // Writes Sekkei.txt (not made while there is no plan and no such file).
