@@ -5,6 +5,7 @@
 
 #include "kinetics/curves.h"
 #include "kinetics/model_kind.h"
+#include "kinetics/parallel.h"
 #include "store/grid_text.h"
 #include "store/number_text.h"
 
@@ -72,6 +73,9 @@ EstimateResult EstimateSeries(const ParaRecord& para, const std::vector<std::str
 }
 
 EstimateResult EstimateSeries(const ParaRecord& para, const PreparedSeries& series) {
+  // Runs on the window thread (④ 計算, the supply plan), which may carry
+  // dirty vector state from drawing.
+  ClearWideVectorState();
   const int days = series.days;
   EstimateResult result;
   result.dayAmounts.assign(days + 1, std::nullopt);

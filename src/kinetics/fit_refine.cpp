@@ -10,6 +10,7 @@
 #include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
 #include "kinetics/objectives.h"
+#include "kinetics/parallel.h"
 
 namespace kelvora {
 namespace {
@@ -190,6 +191,9 @@ int16_t LowestAic(const std::vector<int16_t>& models, AicOf aicOf) {
 }  // namespace
 
 FitRefinement RefineFit(const FitSession& s) {
+  // Its thread is started from the window thread and may inherit dirty
+  // vector state.
+  ClearWideVectorState();
   FitRefinement out;
   std::vector<double> y;
   if (!s.fitOk || !ObservedValues(s, y) || y.empty()) return out;

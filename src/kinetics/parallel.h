@@ -75,7 +75,8 @@ int UsableProcessors();
 // started from the user-interface thread (or that thread itself) can carry
 // them dirty, and on some processors every arithmetic instruction of the fit
 // then waits on them: a fit ran ten times slower. Cheap; every fit calls it
-// before it starts (RunFit), the Gaussian model's helper when it starts.
+// before it starts (RunFit), the Gaussian model's helper when it starts, and
+// so do every estimation (EstimateSeries) and the refinement (RefineFit).
 void ClearWideVectorState();
 
 // Processors the program may run on (the affinity mask of its main thread,
