@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
-#include <QFont>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -136,15 +135,3 @@ BENCHMARK(BM_PasteTenYearsOfTemperatures)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kelvora
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  QFont font(QStringLiteral("Noto Sans CJK JP"));
-  font.setPointSize(10);
-  QApplication::setFont(font);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QFont>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -164,15 +163,3 @@ BENCHMARK(BM_LargestFiles)
 
 }  // namespace
 }  // namespace kelvora
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  QFont font(QStringLiteral("Noto Sans CJK JP"));
-  font.setPointSize(10);
-  QApplication::setFont(font);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
