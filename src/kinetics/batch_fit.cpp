@@ -354,11 +354,7 @@ ParaRecord BatchStoredRecord(const BatchRow& row, int16_t model) {
   ParaRecord rec = row.bestRecord;
   const BatchModelRow* m = row.Model(model);
   if (model == row.best || !m) return rec;
-  std::copy_n(m->values.begin(), std::min(m->values.size(), rec.Param.size()), rec.Param.begin());
-  rec.ModelNo = model;
-  rec.Aic = m->aic;
-  rec.Rss = m->rss;
-  rec.IsManual = false;
+  StoreValuesInRecord(rec, model, m->values, m->aic, m->rss);
   return rec;
 }
 

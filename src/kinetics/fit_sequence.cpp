@@ -186,14 +186,19 @@ std::vector<float> RecordParams(const FitSession& s, int16_t model) {
   return v;
 }
 
+void StoreValuesInRecord(ParaRecord& r, int16_t model, const std::vector<float>& values, float aic,
+                         float rss) {
+  r.ModelNo = model;
+  for (size_t i = 0; i < values.size() && i < r.Param.size(); ++i) r.Param[i] = values[i];
+  r.Aic = aic;
+  r.Rss = rss;
+  r.IsManual = false;
+}
+
 void StoreModelInRecord(ParaRecord& r, const FitSession& s, int16_t model) {
   r.SoilName = ReplaceQuotes(s.sampleName);
-  r.ModelNo = model;
-  const std::vector<float> values = RecordParams(s, model);
-  for (size_t i = 0; i < values.size() && i < r.Param.size(); ++i) r.Param[i] = values[i];
-  r.Aic = IsValidModel(model) ? s.aic[model] : 0.0f;
-  r.Rss = IsValidModel(model) ? s.rss[model] : 0.0f;
-  r.IsManual = false;
+  StoreValuesInRecord(r, model, RecordParams(s, model), IsValidModel(model) ? s.aic[model] : 0.0f,
+                      IsValidModel(model) ? s.rss[model] : 0.0f);
   r.StdTemp = s.standardTemp;
 }
 

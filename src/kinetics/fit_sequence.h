@@ -76,6 +76,12 @@ void ChooseBestModel(FitSession& s);
 // or for the Gaussian model the five SigmoidFert values followed by sigma.
 std::vector<float> RecordParams(const FitSession& s, int16_t model);
 
+// Writes model m's values (slot by slot, as RecordParams gives them), AIC and
+// RSS into a record, fitted and not typed by hand; slots beyond the values
+// keep what the record held.
+void StoreValuesInRecord(ParaRecord& record, int16_t model, const std::vector<float>& values,
+                         float aic, float rss);
+
 // Writes model m of the session into a record: name, model number, the
 // model's slots, AIC, RSS, standard temperature; not fitted by hand. Slots
 // beyond the model's keep what the record held.

@@ -304,14 +304,7 @@ void ParaKekka_Form0_1::SaveChangedBestModel() {
       index >= 1 && index == st.ParaCount() && st.ParaTable(index) == runner.Record();
   // Slots beyond the chosen model's parameters keep what they held.
   ParaRecord rec = inPlace ? st.ParaTable(index) : runner.Record();
-  const ParaRecord chosen = MakeParaRecord(session_, m);
-  std::copy_n(chosen.Param.begin(), RecordParamCount(m), rec.Param.begin());
-  rec.SoilName = chosen.SoilName;
-  rec.ModelNo = chosen.ModelNo;
-  rec.Aic = chosen.Aic;
-  rec.Rss = chosen.Rss;
-  rec.IsManual = chosen.IsManual;
-  rec.StdTemp = chosen.StdTemp;
+  StoreModelInRecord(rec, session_, m);
   if (inPlace) {
     st.ParaTable.Replace(index, rec);
     runner.RecordRewritten(index, rec);
