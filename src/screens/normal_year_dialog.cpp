@@ -8,8 +8,6 @@
 #include "screens/dialogs.h"
 #include "screens/ondo_form.h"
 #include "screens/qtext.h"
-#include "store/cp932.h"
-#include "store/grid_text.h"
 #include "store/hensuu.h"
 #include "store/temperature_file.h"
 
@@ -130,30 +128,9 @@ bool MakeNormalYearSeries(Ondo_Form& screen) {
   NormalYearDialog dialog(screen.Store(), &screen);
   if (screen.GetDialogs().Exec(dialog) != QDialog::Accepted || !dialog.Result().ok) return false;
   const NormalYear normal = dialog.Result();
-  // A new series, as "新規入力" starts one: the series on the screen is
-  // applied first.
-  if (!screen.NewMode()) {
-    screen.Command7_Click();
-    if (!screen.NewMode()) return false;
-  }
-  RecordFlow::Reload reload(*screen.Grid);
-  const auto number = [](int v) { return QString::number(v); };
-  screen.Combo1->setCurrentText(number(normal.first.year));
-  screen.Combo2->setCurrentText(number(normal.first.month));
-  screen.Combo3->setCurrentText(number(normal.first.day));
-  screen.Combo4->setCurrentText(number(normal.last.year));
-  screen.Combo5->setCurrentText(number(normal.last.month));
-  screen.Combo6->setCurrentText(number(normal.last.day));
-  screen.MSFlexGrid1->SetRows(normal.days + 1);
-  screen.MSFlexGrid1->SetCells(GridFromText(normal.gridText, 0, 2));
-  screen.Command3->setVisible(true);  // "⑥ 適用"
-  screen.Text1->setVisible(true);
-  const QString name =
-      Q(ToStoredForms(ReplaceQuotes(dialog.SeriesName->text().trimmed().toStdString())));
-  screen.Text_Titen->setText(name.left(screen.Text_Titen->maxLength()));
-  screen.Text_Titen->setCursorPosition(0);
-  screen.Grid->SelectCell(1, 1);
-  return true;
+  return screen.ShowNewSeries(normal.first, normal.last, normal.days, normal.gridText,
+                              dialog.SeriesName->text().trimmed().toStdString(),
+                              QStringLiteral("平年値の作成"));
 }
 
 }  // namespace kelvora

@@ -389,37 +389,43 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
   const TemperatureSeries& series = *result.series;
   if (series.channels.size() > 1) return AddFileSeries(series, preview.Names(), preview.Rule());
 
-  // A new series, as "新規入力" starts one: the series on the screen is
-  // applied first.
+  // The temperatures as a paste leaves them once applied; the name from the
+  // preview (the file's name).
+  const int days = static_cast<int>(series.dates.size());
+  const CivilDate last = DateOfDayNumber(DayNumber(series.first) + days - 1);
+  if (!ShowNewSeries(series.first, last, days, SeriesGridText(series), preview.Names().front(),
+                     QStringLiteral("ファイルから読込"))) {
+    return false;
+  }
+  const QString message = FileDaysMessage(series, preview.Rule());
+  if (!message.isEmpty()) dialogs.Message(this, kTitleCaution, message);
+  return true;
+}
+
+bool Ondo_Form::ShowNewSeries(const CivilDate& first, const CivilDate& last, int days,
+                              const std::string& gridText, const std::string& name,
+                              const QString& step) {
   if (!flow_.NewMode()) {
     flow_.NewButton();
     if (!flow_.NewMode()) return false;
   }
-  {
-    RecordFlow::Reload reload(*Grid);
-    const CivilDate last =
-        DateOfDayNumber(DayNumber(series.first) + static_cast<int64_t>(series.dates.size()) - 1);
-    Combo1->setCurrentText(NumberText(series.first.year));
-    Combo2->setCurrentText(NumberText(series.first.month));
-    Combo3->setCurrentText(NumberText(series.first.day));
-    Combo4->setCurrentText(NumberText(last.year));
-    Combo5->setCurrentText(NumberText(last.month));
-    Combo6->setCurrentText(NumberText(last.day));
-    // The rows a confirmed range gives, the temperatures as a paste leaves
-    // them once applied; one step of the grid's history.
-    DataGrid::Step step(*Grid, QStringLiteral("ファイルから読込"));
-    MSFlexGrid1->SetRows(static_cast<int>(series.dates.size()) + 1);
-    MSFlexGrid1->SetCells(GridFromText(SeriesGridText(series), 0, kGridCols));
-    ShowApply(true);
-    // The name from the preview (the file's name), in the forms the data
-    // files keep, as long as the name box takes.
-    const QString name = Q(ToStoredForms(ReplaceQuotes(preview.Names().front())));
-    Text_Titen->setText(name.left(Text_Titen->maxLength()));
-    Text_Titen->setCursorPosition(0);
-    Grid->SelectCell(1, 1);
-  }
-  const QString days = FileDaysMessage(series, preview.Rule());
-  if (!days.isEmpty()) dialogs.Message(this, kTitleCaution, days);
+  RecordFlow::Reload reload(*Grid);
+  Combo1->setCurrentText(NumberText(first.year));
+  Combo2->setCurrentText(NumberText(first.month));
+  Combo3->setCurrentText(NumberText(first.day));
+  Combo4->setCurrentText(NumberText(last.year));
+  Combo5->setCurrentText(NumberText(last.month));
+  Combo6->setCurrentText(NumberText(last.day));
+  // The rows a confirmed range gives; one step of the grid's history.
+  DataGrid::Step history(*Grid, step);
+  MSFlexGrid1->SetRows(days + 1);
+  MSFlexGrid1->SetCells(GridFromText(gridText, 0, kGridCols));
+  ShowApply(true);
+  // In the forms the data files keep, as long as the name box takes.
+  const QString stored = Q(ToStoredForms(ReplaceQuotes(name)));
+  Text_Titen->setText(stored.left(Text_Titen->maxLength()));
+  Text_Titen->setCursorPosition(0);
+  Grid->SelectCell(1, 1);
   return true;
 }
 

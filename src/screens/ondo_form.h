@@ -95,6 +95,14 @@ class Ondo_Form : public ChildScreen {
   // True in new-input mode (a series that is not stored yet is on the screen).
   bool NewMode() const { return flow_.NewMode(); }
 
+  // Puts a series made elsewhere (a file read, a normal year) on the screen
+  // as a new series, not applied yet, as "新規入力" starts one (the series on
+  // the screen is applied first): its range in the boxes, its rows in the
+  // grid as one step of the grid's history named `step`, its name as the
+  // data files keep names. False when no new series could be begun.
+  bool ShowNewSeries(const CivilDate& first, const CivilDate& last, int days,
+                     const std::string& gridText, const std::string& name, const QString& step);
+
  private:
   bool AddFileSeries(const TemperatureSeries& series, const std::vector<std::string>& names,
                      const DailyMeanRule& rule);
