@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "cli/export.h"
-#include "cli/import_temperatures.h"
 #include "cli/fit_all.h"
 #include "cli/fit_json.h"
+#include "cli/import_temperatures.h"
 #include "cli/input_checks.h"
 #include "cli/json.h"
 #include "cli/report.h"
