@@ -19,6 +19,13 @@ QValueAxis* MakeValueAxis(const QString& title, const AxisSpan& span) {
   auto* axis = new QValueAxis;
   if (!title.isEmpty()) axis->setTitleText(title);
   axis->setLabelFormat(QStringLiteral("%g"));
+  if (span.min >= 0 && span.max <= 0) {
+    // Nothing but zeros (or nothing): 0, 0.5 and 1, which fit a low chart
+    // where the six nice ticks of 0 to 1 would be cut to "…".
+    axis->setRange(0, 1);
+    axis->setTickCount(3);
+    return axis;
+  }
   axis->setRange(span.min < 0 ? span.min * 1.05 : 0, span.max > 0 ? span.max * 1.05 : 1);
   axis->applyNiceNumbers();
   return axis;

@@ -605,12 +605,11 @@ void SupplyPlanForm::ShowResult() {
   cells.Cell(0, 0) = "年/月/日";
   cells.Cell(0, 1) = "地温(℃)";
   cells.Cell(0, 2) = "予測";
+  // Each source's heading is its number and its whole name, as the legend
+  // names it; the columns are as wide as their headings.
   for (size_t i = 0; i < sources; ++i) {
-    std::string name = input_.sources[i].para.SoilName;
-    const QString shown = Q(name);
     cells.Cell(0, static_cast<int>(i) + 3) =
-        std::to_string(i + 1) + " " +
-        (shown.size() > 8 ? (shown.left(7) + QStringLiteral("…")).toStdString() : name);
+        std::to_string(i + 1) + " " + input_.sources[i].para.SoilName;
   }
   cells.Cell(0, cols - 1) = "合計";
   for (int r = 1; ok && r < rows; ++r) {
@@ -704,9 +703,11 @@ void SupplyPlanForm::DrawChart() {
       plotWidth /
           (QFontMetrics(x->labelsFont()).horizontalAdvance(QStringLiteral("0000/00/00")) + 24),
       2, 8);
-  for (int r : DateLabelRows(n, fit)) {
-    x->append(Q(DateText(result_.days[static_cast<size_t>(r)].date)), r);
-  }
+  std::vector<std::string> dates;
+  dates.reserve(result_.days.size());
+  for (const SupplyDay& d : result_.days) dates.push_back(DateText(d.date));
+  // Month starts, as the estimation graph labels its dates.
+  for (int r : MonthStartRows(dates, fit)) x->append(Q(dates[static_cast<size_t>(r)]), r);
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   // Each series joins the chart on its axes at once.
