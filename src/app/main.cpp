@@ -13,6 +13,7 @@
 
 #include "kelvora_version.h"
 #include "print/remembered_folder.h"
+#include "screens/background_work.h"
 #include "screens/data_folder_question.h"
 #include "screens/dialogs.h"
 #include "screens/look.h"
@@ -147,5 +148,8 @@ int main(int argc, char** argv) {
   if (!note.empty()) {
     dialogs.Message(&window, QStringLiteral("データフォルダ"), QString::fromStdString(note));
   }
-  return app.exec();
+  const int status = app.exec();
+  // A refinement still computing for a closed window ends before the program.
+  kelvora::WaitForBackgroundWork();
+  return status;
 }

@@ -28,6 +28,7 @@
 #include "kinetics/fit_sequence.h"
 #include "kinetics/model_kind.h"
 #include "print/prionly_select.h"
+#include "screens/background_work.h"
 #include "screens/chart_picture.h"
 #include "screens/chart_setup.h"
 #include "screens/help_window.h"
@@ -239,6 +240,7 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
         (*curves)[m] = ConfidenceBand(*copy, *result->models[m]->stats);
     }
   });
+  StartBackgroundWork(worker);
   connect(worker, &QThread::finished, this, [this, result, curves] {
     refined_ = result;
     refinedBands_ = curves;
@@ -246,7 +248,6 @@ FitStatsWindow::FitStatsWindow(const FitSession& session, int16_t model, Dialogs
   });
   connect(Check1, &QCheckBox::toggled, this, &FitStatsWindow::RedrawCharts);
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-  worker->start(QThread::LowPriority);
 }
 
 void FitStatsWindow::SetStoreRecord(StoreRecord store) {

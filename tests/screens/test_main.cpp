@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFont>
 
+#include "screens/background_work.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
@@ -12,5 +14,7 @@ int main(int argc, char** argv) {
   font.setPointSize(10);
   QApplication::setFont(font);
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  kelvora::WaitForBackgroundWork();
+  return status;
 }
