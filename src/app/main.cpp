@@ -100,6 +100,22 @@ void ReadOptions(int argc, char** argv, CommandLine& cl) {
   cl.parser.showHelp(0);
 }
 
+// Without a display to show its windows on, the program says so and ends
+// (Qt itself would abort). A platform chosen by QT_QPA_PLATFORM, -platform or
+// -display is left to Qt.
+void RequireDisplay(const CommandLine& cl) {
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+      cl.parser.isSet(QStringLiteral("platform")) || cl.parser.isSet(QStringLiteral("display"))) {
+    return;
+  }
+  std::fprintf(
+      stderr,
+      "kelvora: 画面に表示できません（DISPLAY も WAYLAND_DISPLAY も設定されていません）。\n"
+      "デスクトップの中で起動して下さい。画面なしの計算には kelvora-cli を使います。\n");
+  std::exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +123,7 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QString::fromLatin1(kelvora::kVersion));
   CommandLine cl;
   ReadOptions(argc, argv, cl);
+  RequireDisplay(cl);
 
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("ケルボラ１"));

@@ -147,6 +147,12 @@ status=$?
 check "kelvora --bogus without a display names the option and exits 2" \
   sh -c "test $status -eq 2 && grep -q -- 'bogus' '$tmp/bogus'"
 
+# Without a display the program says so and ends with exit 1.
+nodisplay "$root/usr/bin/kelvora" >"$tmp/nodisplay" 2>&1
+status=$?
+check "kelvora without a display says so and exits 1" \
+  sh -c "test $status -eq 1 && grep -q 'DISPLAY' '$tmp/nodisplay'"
+
 nodisplay "$root/usr/bin/kelvora" --help >"$tmp/kelvora.help" 2>&1
 grep -o -- '--[a-z][a-z-]*' "$tmp/kelvora.help" | sort -u >"$tmp/kelvora.help-options"
 check "kelvora --help lists the options of kelvora(1)" \
