@@ -20,6 +20,9 @@ CaptionBox::CaptionBox(const QString& caption, QWidget* parent) : QLineEdit(capt
   setContextMenuPolicy(Qt::NoContextMenu);
   setMouseTracking(true);
   setCursor(Qt::ArrowCursor);
+  // A screen reader reads the caption as the box's name, as it reads the
+  // button the box belongs to.
+  setAccessibleName(caption);
 }
 
 QSize CaptionBox::sizeHint() const {

@@ -3,17 +3,28 @@
 // work area, at 1024 x 600 and at 1366 x 768.
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 
 #include "screen_test_env.h"
+#include "screens/batch_fit_window.h"
 #include "screens/controls.h"
 #include "screens/frmsplash.h"
 #include "screens/hojyobaiyo_form.h"
+#include "screens/normal_year_dialog.h"
 #include "screens/suitei_form.h"
 #include "screens/suitei_graph.h"
+#include "screens/temperature_file_dialog.h"
 #include "store/grid_text.h"
 #include "store/number_text.h"
 
@@ -96,6 +107,75 @@ TEST(SmallDisplay, EveryButtonOfAllSevenScreensCanBeReached) {
     env.dialogs.answers = {false};  // no save at the end
     env.main->close();
   }
+}
+
+// What a screen reader announces for every control a user can reach on the
+// main window and on all eight screens open at once: never nothing.
+TEST(ScreenHabits, EveryControlOfEveryScreenHasAName) {
+  ScreenEnv env;
+  env.store.BaiyoTable.Append(BenchSoil());
+  env.store.BaiyoCurrent = 1;
+  env.store.TionTable.Append(TionRecord{
+      "地点01",
+      JoinGridText({{"年/月/日", "地温(℃)"}, {"2006/04/01", "12"}, {"2006/04/02", "13"}})});
+  env.Show();
+  Baiyo_Form0_3* baiyo = env.OpenBaiyo();
+  ASSERT_NE(baiyo, nullptr);
+  QTest::mouseClick(baiyo->Command5, Qt::LeftButton);
+  for (QPushButton* b : {env.main->Command1, env.main->Command6, env.main->Command2,
+                         env.main->Command4, env.main->Command5, env.main->Command7}) {
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  auto* s = env.main->Find<Suitei_Form>(Screen::Suitei_Form);
+  ASSERT_NE(s, nullptr);
+  Press(s->List2, 0);
+  Press(s->List1, 0);
+  QTest::mouseClick(s->Text1, Qt::LeftButton);
+  QTest::mouseClick(s->Command10, Qt::LeftButton);
+  env.main->OpenChildScreen(Screen::SupplyPlan);
+  // The batch window, the logger preview and the normal-year dialog.
+  Baiyo_Form0_3* again = env.OpenBaiyo();
+  ASSERT_NE(again, nullptr);
+  QTest::mouseClick(again->BatchButton, Qt::LeftButton);
+  ASSERT_NE(env.main->findChild<BatchFitWindow*>(), nullptr);
+  TemperatureFileLoad load;
+  load.fileName = "logger.csv";
+  load.rows = DelimitedText("日時,5cm,10cm\n2025/6/1 0:00,20,19\n2025/6/1 12:00,22,21\n", ',');
+  load.guess = GuessTemperatureColumns(load.rows);
+  load.read = ReadTemperatureSeries(load.rows, load.guess);
+  TemperatureFileDialog preview(std::move(load));
+  preview.show();
+  NormalYearDialog normals(env.store);
+  normals.show();
+  QCoreApplication::processEvents();
+
+  std::vector<QWidget*> roots{env.main.get(), &preview, &normals};
+  int checked = 0;
+  for (QWidget* root : roots) {
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                           qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+                           qobject_cast<QAbstractItemView*>(w) || qobject_cast<QTextEdit*>(w) ||
+                           qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractSlider*>(w);
+      // Qt's own parts of a control (a spin box's line edit, a table's
+      // corner button, a scroll bar, a header) are named by their control.
+      if (!control || !w->isVisibleTo(root) || w->objectName().startsWith(QLatin1String("qt_")) ||
+          qobject_cast<QScrollBar*>(w) || qobject_cast<QHeaderView*>(w) ||
+          qobject_cast<QComboBox*>(w->parentWidget()) ||
+          qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+          (qobject_cast<QAbstractButton*>(w) &&
+           qobject_cast<QAbstractItemView*>(w->parentWidget())))
+        continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(a, nullptr) << w->metaObject()->className();
+      ++checked;
+      EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+          << w->metaObject()->className() << " " << w->objectName().toStdString() << " \""
+          << w->property("text").toString().toStdString() << "\" in "
+          << (w->window() ? w->window()->windowTitle().toStdString() : std::string());
+    }
+  }
+  EXPECT_GT(checked, 100);
 }
 
 TEST(ScreenHabits, NamesForScreenReadersAndTheWayBackFromTheChart) {
