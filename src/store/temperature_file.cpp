@@ -545,7 +545,15 @@ std::vector<int> TemperatureColumns::AllTemperatureColumns() const {
   return out;
 }
 
+bool IsSoilReading(double celsius) {
+  return celsius > kLowestSoilReading && celsius < kHighestSoilReading;
+}
+
 TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
+  // Rows with a date but no reading (a logger's first hours of "-----")
+  // just before the first row with one are data rows with failed readings,
+  // not headings: the run of such rows, its date column and width.
+  int datedFrom = -1, datedColumn = -1, datedFields = 0;
   for (int r = 0; r < rows.Rows(); ++r) {
     const int cols = rows.Fields(r);
     // Each field is looked at a fixed number of times: the guess stays linear
@@ -558,7 +566,10 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
         dateHasTime = dt->time.has_value();
       }
     }
-    if (d < 0) continue;
+    if (d < 0) {
+      if (!rows.BlankRow(r)) datedFrom = -1;
+      continue;
+    }
     // Numeric columns after the date first, then those before it.
     std::vector<int> numeric;
     for (int c = d + 1; c < cols; ++c) {
@@ -567,7 +578,15 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
     for (int c = 0; c < d; ++c) {
       if (IsNumber(*rows.Field(r, c))) numeric.push_back(c);
     }
-    if (numeric.empty()) continue;
+    if (numeric.empty()) {
+      if (datedFrom < 0 || d != datedColumn || cols != datedFields) {
+        datedFrom = r;
+        datedColumn = d;
+        datedFields = cols;
+      }
+      continue;
+    }
+    const int dataFrom = datedFrom >= 0 && d == datedColumn && cols == datedFields ? datedFrom : r;
     // A time column only where the next row has the same date: several
     // readings a day (a daily list's "time of the highest" is no time column).
     int time = -1;
@@ -581,10 +600,14 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
       }
     }
     int chosen = numeric.front();
-    // A heading above that names the column wins over position.
-    for (std::string_view word : {std::string_view("地温"), std::string_view("平均")}) {
+    // A heading above that names the column wins over position (a logger's
+    // counter or elapsed seconds often come before the temperature).
+    for (std::string_view word :
+         {std::string_view("地温"), std::string_view("平均"), std::string_view("温度"),
+          std::string_view("℃"), std::string_view("temp"), std::string_view("Temp"),
+          std::string_view("TEMP")}) {
       std::vector<bool> named(static_cast<size_t>(cols), false);
-      for (int h = 0; h < r; ++h) {
+      for (int h = 0; h < dataFrom; ++h) {
         for (int c = 0; c < std::min(cols, rows.Fields(h)); ++c) {
           if (rows.Field(h, c)->find(word) != std::string_view::npos) {
             named[static_cast<size_t>(c)] = true;
@@ -598,7 +621,7 @@ TemperatureColumns GuessTemperatureColumns(const DelimitedText& rows) {
         break;
       }
     }
-    return TemperatureColumns{r, d, chosen, time};
+    return TemperatureColumns{dataFrom, d, chosen, time};
   }
   return TemperatureColumns{};
 }
@@ -752,7 +775,7 @@ TemperatureRead ReadTemperatureSeries(const DelimitedText& rows, const Temperatu
     for (size_t k = 0; k < channels; ++k) {
       const std::string_view cell = rows.Field(r, temps[k]).value_or("");
       const std::optional<double> value = ParseDouble(cell);
-      if (!value) {
+      if (!value || !IsSoilReading(*value)) {
         ++failed[k];
         continue;
       }
@@ -762,6 +785,14 @@ TemperatureRead ReadTemperatureSeries(const DelimitedText& rows, const Temperatu
     }
   }
   if (rowsOfDay.empty()) return fail(0, "日付と地温の行がありません。");
+  for (size_t k = 0; k < channels; ++k) {
+    bool any = false;
+    for (const DayReadings& d : acc[k]) any = any || d.readable > 0;
+    if (!any) {
+      return fail(0, std::to_string(temps[k] + 1) +
+                         "列目には地温として読める値がありません。地温の列を選び直して下さい。");
+    }
+  }
 
   TemperatureSeries s;
   s.first = DateOfDayNumber(firstDay);

@@ -179,6 +179,13 @@ TemperatureColumns GuessTemperatureColumns(const std::vector<DelimitedRow>& rows
 // wide as the first data row count when there are such rows.
 std::string ColumnHeading(const DelimitedText& rows, int headerRows, int column);
 
+// A reading a soil can have: above -100 ℃ and below 100 ℃. Anything else in
+// a temperature column (a logger's error code such as -999.9 or 9999, a value
+// read from the wrong column) is counted as a failed reading, never averaged.
+inline constexpr double kLowestSoilReading = -100;
+inline constexpr double kHighestSoilReading = 100;
+bool IsSoilReading(double celsius);
+
 // How readings become daily means.
 struct DailyMeanRule {
   // A day with fewer readings than this share of the usual count is

@@ -317,6 +317,60 @@ TEST(TemperatureLogger, EdgesOfADay) {
   EXPECT_EQ(daily.series->temperatures, (std::vector<std::string>{"12.345", "7"}));
 }
 
+// What a logger writes besides temperatures: a counter before the
+// temperature column, error codes among the readings, a first day of failed
+// readings. None of it may become a temperature, nor hide a failed reading.
+TEST(TemperatureLogger, CountersErrorCodesAndLeadingFailedReadings) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int headerRows;         // the guess
+    int temperatureColumn;  // the guess
+    std::vector<std::string> temperatures;
+    int failed;
+  };
+  std::string counter = "日時,経過秒数,温度(℃)\n";
+  std::string leading = "日時,地温\n";
+  for (int h = 0; h < 48; ++h) {
+    const std::string at =
+        "2025/07/0" + std::to_string(1 + h / 24) + " " + std::to_string(h % 24) + ":00";
+    counter += at + "," + std::to_string(3600 * h) + "," + (h < 24 ? "21" : "22") + "\n";
+    leading += at + "," + (h < 7 ? "-----" : h < 24 ? "20" : "18") + "\n";
+  }
+  const Case cases[] = {
+      // The heading names the temperature; the counter is no temperature.
+      {"counter", counter, 1, 2, {"21", "22"}, 0},
+      // Seven failed readings of 24 make the first day incomplete; they are
+      // data rows, counted as failed, not headings.
+      {"leading failed", leading, 1, 1, {"", "18"}, 7},
+      // -999.9, 9999 and 1e30 are error codes, never averaged.
+      {"error codes",
+       "日付,地温\n2025/5/1 0:00,10\n2025/5/1 6:00,-999.9\n2025/5/1 12:00,11\n2025/5/1 18:00,12\n"
+       "2025/5/2 0:00,9999\n2025/5/2 6:00,1e30\n2025/5/2 12:00,1\n2025/5/2 18:00,2\n",
+       1,
+       1,
+       {"11", ""},
+       3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DelimitedText rows(c.text, ',');
+    const TemperatureColumns guess = GuessTemperatureColumns(rows);
+    EXPECT_EQ(guess.headerRows, c.headerRows);
+    EXPECT_EQ(guess.temperatureColumn, c.temperatureColumn);
+    const TemperatureRead read = ReadTemperatureSeries(rows, guess);
+    ASSERT_TRUE(read.series) << read.error;
+    EXPECT_EQ(read.series->temperatures, c.temperatures);
+    EXPECT_EQ(read.series->channels.front().failedReadings, c.failed);
+  }
+  // A column without one temperature (decimal commas read as separators
+  // leave none) is refused, not stored as a series of empty days.
+  const TemperatureRead none = ReadTemperatureSeries(
+      DelimitedText("2025/5/1,-----\n2025/5/2,Err\n", ','), TemperatureColumns{0, 0, 1});
+  EXPECT_FALSE(none.series);
+  EXPECT_EQ(none.error, "2列目には地温として読める値がありません。地温の列を選び直して下さい。");
+}
+
 TEST(TemperatureLogger, TimesOutOfOrderOrUnreadableAreRefusedWithTheirLine) {
   struct Case {
     const char* text;
