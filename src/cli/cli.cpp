@@ -497,10 +497,7 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
     return 2;
   }
 
-  int16_t observations = s.obsCount;
-  if (!field) {
-    observations = static_cast<int16_t>(s.colObsCount[1] + s.colObsCount[2] + s.colObsCount[3]);
-  }
+  const int observations = FitObservations(s);
   const bool ok = result.outcome == FitOutcome::Completed;
   // The statistics of every model, after the fit, from its stored parameters.
   const FitStats stats = ok ? ComputeFitStats(s) : FitStats{};
@@ -528,18 +525,11 @@ int RunFit(const std::vector<std::string>& args, bool field, std::ostream& out, 
   }
   json << "}\n";
   if (!WriteResult(out, json.str(), err)) return 2;
-  // Fewer observations than any model has parameters (the Gaussian model's
-  // six count, as its AIC counts them): the result is written, but no
-  // parameter set is determined by the data, so it is no success.
-  int fewest = 0;
-  for (int16_t m : MaterialModels(s.material)) {
-    fewest = fewest == 0 ? RecordParamCount(m) : std::min<int>(fewest, RecordParamCount(m));
-  }
-  const bool undetermined = observations < fewest;
-  if (undetermined) {
-    err << "警告: 測定値が" << observations << "個しかありません。どのモデルもパラメータが"
-        << fewest << "個以上あるため、パラメータは定まりません。\n";
-  }
+  // Too few observations: the result is written, but no parameter set is
+  // determined by the data, so it is no success.
+  const std::optional<std::string> undeterminedWarning = UndeterminedFitWarning(s);
+  const bool undetermined = undeterminedWarning.has_value();
+  if (undetermined) err << "警告: " << *undeterminedWarning << "\n";
   if (ok && undetermined) return 3;
   if (!ok) {
     err << ModelName(host.failedModel) << ": パラメータの解が求まりませんでした\n"

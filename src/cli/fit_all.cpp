@@ -16,6 +16,7 @@
 #include "kinetics/batch_export.h"
 #include "kinetics/batch_fit.h"
 #include "store/data_files.h"
+#include "store/export_target.h"
 #include "store/folder_lock.h"
 #include "store/hensuu.h"
 #include "store/parameter_export.h"
@@ -148,7 +149,7 @@ bool StoreParameterSets(hensuu& store, const std::filesystem::path& dir,
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) {
     std::string bytes, reason;
-    if (!ReadFileWhole(file, bytes, reason) || !WriteFileAtomically(bak, bytes, reason)) {
+    if (!ReadFileWhole(file, bytes, reason) || !WriteBakCopy(file, bytes, reason)) {
       err << "バックアップファイル「" << bak.string()
           << "」を作成できませんでした。\n理由: " << reason
           << "\nパラメータは保存しませんでした。\n";
@@ -192,9 +193,15 @@ int RunFitAll(const FitAllOptions& o, std::ostream& out, std::ostream& err) {
     err << UnknownExportFormatMessage(o.out) << "\n";
     return 2;
   }
+  // A target the export would refuse is refused before anything is fitted
+  // or stored.
+  if (std::string reason; !o.out.empty() && !CheckExportTarget(o.out, reason)) {
+    err << "ファイル「" << o.out << "」に書き込めません。\n理由: " << reason << "\n";
+    return 2;
+  }
   if (!HoldsDataFiles(o.dir, err)) return 2;
   FolderLock lock;
-  if (o.store && !TakeFolder(lock, o.dir, err)) return 2;
+  if (o.store && (!TakeFolder(lock, o.dir, err) || !NoRecoveryCopyWaits(o.dir, err))) return 2;
   hensuu store;
   const FileMessages messages = ReadDataFiles(store, o.dir);
   if (!messages.empty()) {
@@ -272,7 +279,8 @@ int RunFitAll(const FitAllOptions& o, std::ostream& out, std::ostream& err) {
   }
   if (o.store) {
     if (StoreParameterSets(store, o.dir, sets, err)) {
-      err << sets.size() << "件のパラメータを " << kParaFile << " に保存しました。\n";
+      if (!sets.empty())
+        err << sets.size() << "件のパラメータを " << kParaFile << " に保存しました。\n";
     } else {
       code = 2;
     }

@@ -46,7 +46,8 @@ const char* const kImportTemperaturesHelp =
     "TionData.txt は一時ファイルに書いてから置き換え、元の内容を TionData.bak に残します。\n"
     "ほかの4つのファイルは変更しません。\n"
     "ファイルや指定に誤りがあるとき、ケルボラ１がフォルダを使用中のとき、書き込めない\n"
-    "ときは終了コード 2（フォルダは元のまま）。\n";
+    "ときは終了コード 2（フォルダは元のまま。追加した後で結果を標準出力に書き込めなかった\n"
+    "ときも終了コード 2 で、追加したことを表示します）。\n";
 
 namespace {
 
@@ -210,6 +211,7 @@ bool AddToFolder(const std::filesystem::path& dir, const std::vector<TionRecord>
       err << "データフォルダ「" << dir.string() << "」を使えません。\n" << detail << "\n";
       return false;
   }
+  if (!NoRecoveryCopyWaits(dir, err)) return false;
   const std::filesystem::path path = dir / kTionFile;
   std::string old;
   std::string reason;
@@ -240,7 +242,7 @@ bool AddToFolder(const std::filesystem::path& dir, const std::vector<TionRecord>
   }
   if (exists) {
     const std::filesystem::path bak = dir / "TionData.bak";
-    if (!WriteFileAtomically(bak, old, reason)) {
+    if (!WriteBakCopy(path, old, reason)) {
       err << "バックアップファイル「" << bak.string() << "」を書き込めないため、追加しません。\n"
           << reason << "\n";
       return false;
@@ -302,6 +304,8 @@ int RunImportTemperatures(const std::vector<std::string>& args, std::ostream& ou
   out.flush();
   if (!out) {
     err << "結果を標準出力に書き込めませんでした。\n";
+    // A script must not add the series a second time.
+    if (!o.dryRun) err << "地温データは " << kTionFile << " に追加してあります。\n";
     return 2;
   }
   return 0;

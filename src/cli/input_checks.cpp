@@ -6,6 +6,7 @@
 
 #include "kinetics/lab_table.h"
 #include "store/data_files.h"
+#include "store/recovery.h"
 
 namespace kelvora {
 
@@ -41,6 +42,13 @@ bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err) {
   err << "フォルダ「" << dir.string()
       << "」にはデータファイル（BaiyoData.txt, ParaData.txt, TionData.txt, Suitei.txt, "
          "Hojyo.txt）がありません。\n";
+  return false;
+}
+
+bool NoRecoveryCopyWaits(const std::filesystem::path& dir, std::ostream& err) {
+  if (!RecoveryCopyExists(dir)) return true;
+  err << "データフォルダに保存されずに終了したデータの控え（" << kRecoveryFolder
+      << "）があります。\n先にプログラムを起動して、復元するかどうかを決めて下さい。\n";
   return false;
 }
 

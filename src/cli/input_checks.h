@@ -21,6 +21,11 @@ bool ReadInputFile(const std::string& path, std::string& text, std::string& mess
 // says on `err` that the folder is not there or holds no data files.
 bool HoldsDataFiles(const std::filesystem::path& dir, std::ostream& err);
 
+// False, with a message on `err`, while the folder holds the recovery copy of
+// a session that ended without saving: a change made now would be lost when
+// the user restores that copy and saves it. Called with the folder's lock held.
+bool NoRecoveryCopyWaits(const std::filesystem::path& dir, std::ostream& err);
+
 // The first line (1-based; lines end in LF, CR LF or CR) holding bytes that
 // are not UTF-8, 0 when the whole text is UTF-8.
 int FirstNonUtf8Line(std::string_view text);

@@ -56,7 +56,8 @@ const char* const kNormalsHelp =
     "  --dry-run   計算して結果を表示するだけで、ファイルは変更しません。\n"
     "書き込むときはフォルダを使用中にし（プログラムが使用中のときは書き込みません）、元の\n"
     "TionData.txt を TionData.bak として残し、一時ファイルに書いてから置き換えます。\n"
-    "結果は JSON で標準出力へ。誤りがあるときは終了コード 2。\n";
+    "結果は JSON で標準出力へ。誤りがあるときは終了コード 2（追加した後で結果を標準出力に\n"
+    "書き込めなかったときも終了コード 2 で、追加したことを表示します）。\n";
 
 namespace {
 
@@ -340,11 +341,7 @@ int RunNormals(const NormalsRequest& r, std::ostream& out, std::ostream& err) {
           << "\n";
       return 2;
     }
-    if (RecoveryCopyExists(r.dir)) {
-      err << "データフォルダに保存されずに終了したデータの控え（" << kRecoveryFolder
-          << "）があります。\n先にプログラムを起動して、復元するかどうかを決めて下さい。\n";
-      return 2;
-    }
+    if (!NoRecoveryCopyWaits(r.dir, err)) return 2;
   }
   // Only TionData.txt is read and written; it must be read whole, or a save
   // would lose what could not be read.
@@ -389,7 +386,7 @@ int RunNormals(const NormalsRequest& r, std::ostream& out, std::ostream& err) {
     const std::filesystem::path bak = std::filesystem::path(r.dir) / "TionData.bak";
     std::string oldBak, ignored;
     const bool hadBak = std::filesystem::exists(bak, ec) && ReadFileWhole(bak, oldBak, ignored);
-    if (exists && !WriteFileAtomically(bak, bytes, reason)) {
+    if (exists && !WriteBakCopy(path, bytes, reason)) {
       err << "バックアップファイル「" << bak.string()
           << "」を作成できませんでした。\n理由: " << reason << "\n";
       return 2;
@@ -412,7 +409,10 @@ int RunNormals(const NormalsRequest& r, std::ostream& out, std::ostream& err) {
   json << "], \"years\": [";
   for (size_t i = 0; i < normal.years.size(); ++i) json << (i ? ", " : "") << normal.years[i];
   json << "]}\n";
-  return WriteChecked(out, json.str(), err) ? 0 : 2;
+  if (WriteChecked(out, json.str(), err)) return 0;
+  // A script must not add the series a second time.
+  if (!r.dryRun) err << "平年値の地温データは " << kTionFile << " に追加してあります。\n";
+  return 2;
 }
 
 }  // namespace kelvora

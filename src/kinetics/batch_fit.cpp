@@ -106,6 +106,10 @@ BatchRecordResult FitOne(BatchRun& run, int job, size_t index) {
     } else if (std::optional<std::string> impossible = ImpossibleTemperature(r.session)) {
       r.status = BatchStatus::Invalid;
       r.message = *impossible;
+    } else if (std::optional<std::string> few = UndeterminedFitWarning(r.session)) {
+      // Nothing a batch could store: no parameter set is determined.
+      r.status = BatchStatus::Invalid;
+      r.message = *few;
     } else {
       BatchHost host(run.control, job);
       r.run = RunFit(r.session, &host, request.initialValues);
@@ -173,8 +177,32 @@ std::string TemperatureText(int row, int col, const std::string& text, const cha
 
 }  // namespace
 
+namespace {
+
+// A stored table with more rows or columns than the grid it is fitted in: a
+// fit of the part that fits would be no fit of the record (kelvora-cli fit
+// refuses such a table with the same words).
+std::string BeyondGrid(const std::string& gridText, int maxRows, int cols) {
+  const std::vector<std::vector<std::string>> rows = SplitGridText(gridText);
+  for (const std::vector<std::string>& row : rows) {
+    for (size_t c = static_cast<size_t>(cols); c < row.size(); ++c) {
+      if (!row[c].empty()) return "表の列が多すぎます（" + std::to_string(cols) + "列まで）";
+    }
+  }
+  for (size_t r = static_cast<size_t>(maxRows); r < rows.size(); ++r) {
+    for (const std::string& cell : rows[r]) {
+      if (!cell.empty())
+        return "表の行が多すぎます（見出しを含めて" + std::to_string(maxRows) + "行まで）";
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
 FitRequest LabRecordRequest(const BaiyoRecord& record, const std::string& standardTemp) {
   FitRequest r;
+  r.refusal = BeyondGrid(record.GridText, kLabRows, kLabCols);
   r.source = FitSource::Laboratory;
   r.table = GridTable(kLabRows, kLabCols);
   r.table.WriteBlock(record.GridText, 0, 0, kLabRows - 1, kLabCols - 1);
@@ -187,6 +215,7 @@ FitRequest LabRecordRequest(const BaiyoRecord& record, const std::string& standa
 FitRequest FieldRecordRequest(const HojyoRecord& record, const std::string& standardTemp) {
   FitRequest r;
   r.source = FitSource::Field;
+  r.refusal = BeyondGrid(record.GridText, 32767, kFieldCols);
   const int rows = std::max(GridTextRows(record.GridText), 2);
   r.table = GridTable(rows, kFieldCols);
   r.table.WriteBlock(record.GridText, 0, 0, rows - 1, kFieldCols - 1);

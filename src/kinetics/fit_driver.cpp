@@ -4,6 +4,7 @@
 
 #include "kinetics/curves.h"
 #include "kinetics/lab_table.h"
+#include "kinetics/model_kind.h"
 #include "kinetics/parallel.h"
 #include "store/cp932.h"
 #include "store/number_text.h"
@@ -170,6 +171,7 @@ std::optional<std::string> StandardTempMessage(const std::string& text) {
 }
 
 std::optional<std::string> PrepareFit(FitSession& s, FitRequest& request) {
+  if (!request.refusal.empty()) return request.refusal;
   std::optional<std::string> message;
   if (request.source == FitSource::Field) {
     message = PrepareFieldFit(s, request);
@@ -219,6 +221,22 @@ InitialValues ParamsAsInitialValues(const FitSession& s) {
     if (!CandidateGrid(m).empty()) given[m] = s.params[m];
   }
   return given;
+}
+
+int FitObservations(const FitSession& s) {
+  if (s.source == FitSource::Field) return s.obsCount;
+  return s.colObsCount[1] + s.colObsCount[2] + s.colObsCount[3];
+}
+
+std::optional<std::string> UndeterminedFitWarning(const FitSession& s) {
+  int fewest = 0;
+  for (int16_t m : MaterialModels(s.material)) {
+    fewest = fewest == 0 ? RecordParamCount(m) : std::min<int>(fewest, RecordParamCount(m));
+  }
+  const int observations = FitObservations(s);
+  if (observations >= fewest) return std::nullopt;
+  return "測定値が" + std::to_string(observations) + "個しかありません。どのモデルもパラメータが" +
+         std::to_string(fewest) + "個以上あるため、パラメータは定まりません。";
 }
 
 }  // namespace kelvora

@@ -31,6 +31,9 @@ struct FitRequest {
   bool isFertilizer = false;  // coated fertilizer option selected
   // Initial values given for a model replace its grid search.
   InitialValues initialValues;
+  // Why the record cannot be fitted as it stands (a stored table larger than
+  // the screen's grid): PrepareFit refuses it with this message.
+  std::string refusal;
 };
 
 // The message (title "注意") for a standard temperature the fit refuses:
@@ -53,6 +56,16 @@ FitRun RunFit(FitSession& s, FitHost* host, const InitialValues& given = {});
 // given initial values. The progress texts (host->ShowProgress) start only
 // after the checks have passed.
 FitRun StartFit(FitSession& s, FitRequest& request, FitHost* host);
+
+// The observations of a prepared fit: the measured cells of a laboratory
+// table, the observed days of a field table.
+int FitObservations(const FitSession& s);
+
+// Fewer observations than any model of the material has parameters (the
+// Gaussian model's six count, as its AIC counts them): no parameter set is
+// determined by the data, whatever the fit finds. The warning for it, or
+// nothing.
+std::optional<std::string> UndeterminedFitWarning(const FitSession& s);
 
 // The values in params of every model of the material that has a grid, as
 // the recalculation from the results screen starts from them.

@@ -227,6 +227,15 @@ bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reaso
   return WriteAtomically(to, bytes, FileMode(from), reason, false);
 }
 
+}  // namespace
+
+bool WriteBakCopy(const fs::path& dataFile, const std::string& bytes, std::string& reason) {
+  const fs::path bak = dataFile.parent_path() / BakName(dataFile.filename().string());
+  return WriteAtomically(bak, bytes, FileMode(dataFile), reason);
+}
+
+namespace {
+
 // A data file or its .bak copy.
 bool IsDataFileName(const std::string& name) {
   for (const char* f : kDataFiles) {

@@ -68,6 +68,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::string& b
 bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<std::string>& pieces,
                          std::string& reason);
 
+// Writes `bytes` (the data file as it was) to the data file's .bak copy
+// ("TionData.txt" → "TionData.bak") through a temporary file, with the data
+// file's permissions, as a save of the desktop program renews it: a private
+// data file must not leave a copy others can read.
+bool WriteBakCopy(const std::filesystem::path& dataFile, const std::string& bytes,
+                  std::string& reason);
+
 // Reads a whole file. Folders are refused, and with `regularOnly` anything but
 // a regular file (a FIFO or device would block or read as nothing). On failure
 // returns false with the system's reason.

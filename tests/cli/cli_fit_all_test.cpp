@@ -13,6 +13,7 @@
 #include "store/folder_lock.h"
 #include "store/grid_text.h"
 #include "store/hensuu.h"
+#include "store/recovery.h"
 #include "test_dir.h"
 
 namespace kelvora {
@@ -217,6 +218,71 @@ TEST(CliFitAll, StoreAppendsTheBestModelsInOneSaveKeepingTheOldFile) {
   EXPECT_EQ(rows, (std::vector<std::string>{"\xEF\xBB\xBF記録,名前", "1,灰色低地土", "1,灰色低地土",
                                             "1,灰色低地土", "2,空の記録", "3,黒ボク土",
                                             "3,黒ボク土", "3,黒ボク土", "4,桁あふれ"}));
+}
+
+// Records no single fit would call a success are none in a batch either, and
+// nothing is stored for them: a table of fewer observations than any model
+// has parameters, a stored table larger than the screen's grid.
+TEST(CliFitAll, UndeterminedAndOversizedRecordsAreNotFittedNorStored) {
+  testing::TempDir dir;
+  std::string tall = "培養日数\t15\t25\t35\n";
+  for (int d = 0; d < 120; ++d) tall += std::to_string(d) + "\t1\t2\t3\n";
+  hensuu store;
+  store.BaiyoTable.Append(Season::Lab("少ない", "培養日数\t15\t25\t35\n0\t1\t1\t1\n"));
+  store.BaiyoTable.Append(
+      BaiyoRecord{"長い", JoinGridText(SplitGridText(tall, kSpreadsheetFormat)), false});
+  store.BaiyoTable.Append(BaiyoRecord{
+      "広い", "培養日数\t15\t25\t35\t45\r0\t1\t1\t1\t1\r7\t2\t2\t2\t2\r14\t3\t3\t3\t3", false});
+  store.ParaTable.Append(ParaRecord{"前からの記録", 1, {1, 2, 3, 4, 0, 0, 0}, 5, 6, true, 25});
+  ASSERT_TRUE(SaveDataFiles(store, dir.path()).empty());
+  const std::string para = testing::ReadBytes(dir.path() / kParaFile);
+  const CliRun r = Cli({"fit-all", dir.path().string(), "--store"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  const char* messages[] = {"測定値が3個しかありません",
+                            "表の行が多すぎます（見出しを含めて100行まで）",
+                            "表の列が多すぎます（4列まで）"};
+  for (size_t i = 0; i < 3; ++i) {
+    const Json line = ParseJson(lines[i]);
+    EXPECT_EQ(line["ok"].kind, Json::Bool);
+    EXPECT_FALSE(line["ok"].b) << lines[i];
+    EXPECT_NE(line["message"].text.find(messages[i]), std::string::npos) << lines[i];
+  }
+  EXPECT_EQ(testing::ReadBytes(dir.path() / kParaFile), para);
+  // The same soil table as a single fit warns and exits 3.
+  EXPECT_EQ(
+      Cli({"fit", Season().Table("few", "培養日数\t15\t25\t35\n0\t1\t1\t1\n"), "--std-temp", "25"})
+          .code,
+      3);
+}
+
+// --store waits for the recovery copy of a session that ended without
+// saving; a --out the export would refuse is refused before anything is
+// fitted or stored; a private ParaData.txt leaves a private .bak copy.
+TEST(CliFitAll, StoreWaitsForARecoveryCopyAndRefusesABadOutFirst) {
+  Season season;
+  const std::filesystem::path para = season.dir.path() / kParaFile;
+  std::filesystem::permissions(
+      para, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string before = testing::ReadBytes(para);
+  std::filesystem::create_directory(season.dir.path() / kRecoveryFolder);
+  CliRun waiting = Cli({"fit-all", season.Dir(), "--store", "--records", "1"});
+  EXPECT_EQ(waiting.code, 2);
+  EXPECT_EQ(waiting.out, "");
+  EXPECT_NE(waiting.err.find("保存されずに終了したデータの控え"), std::string::npos) << waiting.err;
+  std::filesystem::remove(season.dir.path() / kRecoveryFolder);
+  const CliRun folder =
+      Cli({"fit-all", season.Dir(), "--store", "--records", "1", "--out", season.Dir() + ".csv/"});
+  EXPECT_EQ(folder.code, 2);
+  EXPECT_EQ(folder.out, "");
+  EXPECT_EQ(testing::ReadBytes(para), before);
+  const CliRun stored = Cli({"fit-all", season.Dir(), "--store", "--records", "1"});
+  EXPECT_EQ(stored.code, 0) << stored.err;
+  EXPECT_NE(testing::ReadBytes(para), before);
+  EXPECT_EQ(std::filesystem::status(season.dir.path() / "ParaData.bak").permissions() &
+                std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(CliFitAll, BadArgumentsAndFoldersExitTwo) {

@@ -17,6 +17,7 @@
 #include "store/folder_lock.h"
 #include "store/grid_text.h"
 #include "store/hensuu.h"
+#include "store/recovery.h"
 #include "test_dir.h"
 
 namespace kelvora {
@@ -244,6 +245,34 @@ TEST_F(CliImportTemperatures, DryRunAndBadInputLeaveTheFolderAsItWas) {
   }
   EXPECT_EQ(FolderState(data), before);
   EXPECT_EQ(Cli({"import-temperatures", "--help"}).code, 0);
+}
+
+// The commands that add a series: never while the recovery copy of a session
+// that ended without saving waits (restoring and saving it would drop the
+// series), and the .bak copy of a private file stays private.
+TEST_F(CliImportTemperatures, AddingWaitsForARecoveryCopyAndKeepsAPrivateFilePrivate) {
+  const fs::path tion = data / kTionFile;
+  fs::permissions(tion, fs::perms::owner_read | fs::perms::owner_write);
+  const std::vector<std::vector<std::string>> adding = {
+      {"import-temperatures", file.string(), data.string()},
+      {"normals", data.string(), "--series", "1", "--year", "2026", "--name", "平年"}};
+  fs::create_directory(data / kRecoveryFolder);
+  const auto before = FolderState(data);
+  for (const std::vector<std::string>& args : adding) {
+    const testing::CliRun r = Cli(args);
+    EXPECT_EQ(r.code, 2) << args[0];
+    EXPECT_NE(r.err.find("保存されずに終了したデータの控え"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(FolderState(data), before);
+  fs::remove(data / kRecoveryFolder);
+  for (const std::vector<std::string>& args : adding) {
+    const testing::CliRun r = Cli(args);
+    ASSERT_EQ(r.code, 0) << args[0] << r.err;
+    EXPECT_EQ(fs::status(data / "TionData.bak").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << args[0];
+  }
+  EXPECT_EQ(Dump()["count"].number, 3);
 }
 
 }  // namespace
