@@ -383,6 +383,9 @@ ChildScreen* MDIForm1::OpenChildScreen(Screen screen, CascadeOrder order, QSize 
     frame = LoadScreen(screen);
   }
   if (!frame) return nullptr;
+  // A minimised screen opened again comes back as a window first: resized
+  // while minimised it would show as an empty frame.
+  if (frame->isMinimized()) frame->showNormal();
   PlaceScreen(frame, store_.WindowCascadeOffset);
   if (sizeTwips.isValid()) {
     frame->resize(TwipsToPixels(sizeTwips.width()), TwipsToPixels(sizeTwips.height()));

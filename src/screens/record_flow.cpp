@@ -256,10 +256,20 @@ void RecordFlow::DeleteButton(const std::function<void()>& runDialog) {
   deleting_ = true;
   list_.ignorePresses = true;
   screen_.Store().DeleteKind = options_.deleteKind;
+  const uint64_t shown = shownKey_;
   runDialog();
   // The list follows the table, whatever the dialog deleted.
   FillList();
-  if (Count() > 0) {
+  const int16_t still = shown != 0 ? binding_.indexOf(shown) : 0;
+  if (!options_.applyBeforeDeletion && (shown == 0 || still > 0)) {
+    // The record on the screen was not deleted: it stays, with what was typed
+    // into it and not applied yet (a new record included), at its new place.
+    Follow();
+  } else if (still > 0) {
+    Current() = still;
+    ShowRecord();
+    SelectListEntry(Current() - 1);
+  } else if (Count() > 0) {
     Current() = std::clamp<int16_t>(Current(), 1, Count());
     ShowRecord();
     SelectListEntry(Current() - 1);

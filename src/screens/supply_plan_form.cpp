@@ -235,6 +235,8 @@ void SupplyPlanForm::BuildLayout() {
 
   SourceTable->setObjectName(QStringLiteral("SourceTable"));
   SourceTable->setAccessibleName(SourceFrame->title());
+  // Tab leaves the table for the next control (the arrow keys move in it).
+  SourceTable->setTabKeyNavigation(false);
   SourceTable->setHorizontalHeaderLabels(
       {QStringLiteral("土壌・肥料"), QStringLiteral("種類"), QStringLiteral("作土深\n(cm)"),
        QStringLiteral("仮比重\n(g/cm3)"), QStringLiteral("施用量\n(kgN/10a)"),

@@ -136,6 +136,8 @@ TemperatureFileDialog::TemperatureFileDialog(TemperatureFileLoad load, QWidget* 
   KeepIncomplete->setAccessibleName(KeepIncomplete->text());
 
   // One row per column of the file: used or not, the series' name, its figures.
+  // Tab leaves the table for the next control (the arrow keys move in it).
+  Channels->setTabKeyNavigation(false);
   Channels->setColumnCount(kChannelColumns);
   Channels->setHorizontalHeaderLabels({QStringLiteral("列"), QStringLiteral("系列名"),
                                        QStringLiteral("1日の読取数"), QStringLiteral("不完全な日"),

@@ -260,8 +260,9 @@ TEST_F(HojyoTest, PasteApplySavePageAndDelete) {
   EXPECT_EQ(g->Rows(), 5);
   EXPECT_TRUE(screen->Option2->isChecked());
 
-  // "データ削除" hands kind 4 to the dialog without applying pending edits.
-  screen->Text_Dojyo->setText("消える編集");
+  // "データ削除" hands kind 4 to the dialog without applying pending edits;
+  // they stay on the screen, whose record was not deleted.
+  screen->Text_Dojyo->setText("残る編集");
   bool wasDeleting = false;
   env.main->SetDeletionDialog([&](QWidget*) {
     wasDeleting = screen->Deleting;
@@ -274,7 +275,7 @@ TEST_F(HojyoTest, PasteApplySavePageAndDelete) {
   EXPECT_TRUE(wasDeleting);
   EXPECT_FALSE(screen->Deleting);
   EXPECT_EQ(screen->List1->count(), 1);
-  EXPECT_EQ(screen->Text_Dojyo->text(), "被覆2");
+  EXPECT_EQ(screen->Text_Dojyo->text(), "残る編集");
   env.main->SetDeletionDialog([&](QWidget*) { env.store.HojyoTable.Clear(); });
   Click(screen->Command8);
   EXPECT_TRUE(screen->NewMode());

@@ -280,7 +280,7 @@ TEST_F(OndoTest, ListKeysAndClicksPageThroughTheSeries) {
   EXPECT_EQ(env.store.TionCount(), 3);
 }
 
-TEST_F(OndoTest, DeletionGoesThroughTheDialogAndDropsPendingEdits) {
+TEST_F(OndoTest, DeletionGoesThroughTheDialogAndKeepsPendingEdits) {
   Open({});
   Click(screen->Command4);  // empty table: stays new
   EXPECT_TRUE(screen->NewMode());
@@ -311,7 +311,7 @@ TEST_F(OndoTest, DeletionGoesThroughTheDialogAndDropsPendingEdits) {
   EXPECT_EQ(runs, 1);
   EXPECT_FALSE(screen->Deleting);
   ASSERT_EQ(env.store.TionCount(), 1);
-  EXPECT_EQ(screen->Text_Titen->text(), "B");
+  EXPECT_EQ(screen->Text_Titen->text(), "書きかけ");  // kept: its series stays
   EXPECT_EQ(screen->List1->count(), 1);
 
   // The last one gone: a new, empty series.

@@ -119,7 +119,7 @@ TEST(RecordFlow, UntouchedNewRecordIsNeverStored) {
   EXPECT_TRUE(screen.Cancel->isHidden());
 }
 
-TEST(RecordFlow, DeletionWithoutApplyDropsPendingEditsAndSaveKeepsTheWholeSelection) {
+TEST(RecordFlow, DeletionWithoutApplyKeepsPendingEditsAndSaveKeepsTheWholeSelection) {
   FlowEnv env;
   GridTable g(5, 2);
   g.Cell(0, 0) = "年/月/日";
@@ -145,7 +145,8 @@ TEST(RecordFlow, DeletionWithoutApplyDropsPendingEditsAndSaveKeepsTheWholeSelect
   EXPECT_TRUE(ran);
   EXPECT_FALSE(screen.Deleting);
   ASSERT_EQ(env.store.TionCount(), 1);
-  EXPECT_EQ(screen.Text_Titen->text(), "盛岡");
+  // The shown series was not deleted: what was typed stays, and is saved.
+  EXPECT_EQ(screen.Text_Titen->text(), "書きかけ");
   EXPECT_EQ(screen.List1->count(), 1);
 
   screen.Flow.SaveButton();
@@ -156,7 +157,7 @@ TEST(RecordFlow, DeletionWithoutApplyDropsPendingEditsAndSaveKeepsTheWholeSelect
   hensuu reread;
   EXPECT_TRUE(LoadDataFiles(reread, env.DataDir()).empty());
   ASSERT_EQ(reread.TionCount(), 1);
-  EXPECT_EQ(reread.TionTable(1).SiteName, "盛岡");
+  EXPECT_EQ(reread.TionTable(1).SiteName, "書きかけ");
   EXPECT_TRUE(env.dialogs.shown.empty());
 }
 

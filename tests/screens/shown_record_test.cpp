@@ -171,6 +171,34 @@ TEST_F(SharedTables, AShownSeriesRemovedMeanwhileIsStoredAnewOnlyAfterAYes) {
   EXPECT_EQ(env.store.TionTable(3).SiteName, "地点04");
 }
 
+// The soil temperature screen deletes without applying first: what was typed
+// into the series it shows stays on the screen when another series is
+// deleted, and lands in that series; deleting the shown series shows another.
+TEST_F(SharedTables, DeletingAnotherSeriesKeepsTheShownSeriesAndWhatWasTyped) {
+  Ondo_Form* ondo = OpenOndo();
+  ASSERT_NE(ondo, nullptr);
+  Press(ondo->List1, 4);
+  ondo->Text_Titen->setText(QStringLiteral("地点05改"));
+  env.dialogs.onExec = DeleteRows({1});  // 地点02
+  QTest::mouseClick(ondo->Command8, Qt::LeftButton);
+  ASSERT_EQ(env.store.TionCount(), 9);
+  EXPECT_EQ(ondo->Text_Titen->text(), "地点05改");
+  EXPECT_EQ(ondo->List1->currentRow(), 3);
+  EXPECT_EQ(env.store.TionTable(4).SiteName, "地点05");  // not applied yet
+  ASSERT_TRUE(env.main->CloseChildScreen(Screen::Ondo_Form));
+  EXPECT_EQ(env.store.TionTable(4).SiteName, "地点05改");
+  EXPECT_EQ(env.store.TionTable(4).GridText, series[4].GridText);
+  EXPECT_EQ(env.store.TionTable(3).SiteName, "地点04");
+
+  // The shown series deleted: the screen shows the one at its place.
+  ondo = OpenOndo();
+  Press(ondo->List1, 2);  // 地点04
+  env.dialogs.onExec = DeleteRows({2});
+  QTest::mouseClick(ondo->Command8, Qt::LeftButton);
+  ASSERT_EQ(env.store.TionCount(), 8);
+  EXPECT_EQ(ondo->Text_Titen->text(), "地点05改");
+}
+
 TEST_F(SharedTables, TheIncubationListFollowsAppendsAndTheScreenItsRecord) {
   for (const char* name : {"土A", "土B", "土C"}) {
     env.store.BaiyoTable.Append({name, "培養日数\t20\t25\t30\r0\t1\t2\t3", false});

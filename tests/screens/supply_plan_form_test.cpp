@@ -208,6 +208,32 @@ TEST_F(SupplyPlanTest, ThePlanIsTheCoreComputationAndIsStoredAsShown) {
 // computes from its copies, says when its series is gone and never takes the
 // record that moved into its place; a set chosen for adding that was deleted
 // is said to be gone.
+// Reached by keyboard and by its button: Tab leaves the source table for the
+// controls after it, and the screen minimised comes back whole.
+TEST_F(SupplyPlanTest, TabLeavesTheSourceTableAndAMinimisedScreenComesBack) {
+  SupplyPlanForm* s = Open();
+  ASSERT_NE(s, nullptr);
+  Fill(s);
+  QApplication::setActiveWindow(env.main.get());
+  s->SourceTable->setFocus();
+  s->SourceTable->setCurrentCell(0, 0);
+  ASSERT_TRUE(s->SourceTable->hasFocus());
+  QTest::keyClick(s->SourceTable, Qt::Key_Tab);
+  EXPECT_FALSE(s->SourceTable->hasFocus());
+  EXPECT_NE(QApplication::focusWidget(), nullptr);
+
+  ChildFrame* frame = env.main->FrameOf(Screen::SupplyPlan);
+  ASSERT_NE(frame, nullptr);
+  const QSize normal = frame->size();
+  frame->showMinimized();
+  ASSERT_TRUE(frame->isMinimized());
+  QTest::mouseClick(env.main->Command7, Qt::LeftButton);
+  EXPECT_FALSE(frame->isMinimized());
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(frame->size(), normal);
+  EXPECT_GE(frame->y(), 0);
+}
+
 TEST_F(SupplyPlanTest, RecordsDeletedElsewhereAreToldNeverReplaced) {
   SupplyPlanForm* s = Open();
   ASSERT_NE(s, nullptr);
