@@ -405,6 +405,15 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
 bool Ondo_Form::ShowNewSeries(const CivilDate& first, const CivilDate& last, int days,
                               const std::string& gridText, const std::string& name,
                               const QString& step) {
+  // A new series being typed is replaced only after a yes (a stored one is
+  // applied by NewButton before the new series is shown).
+  if (flow_.NewMode() && Grid->HoldsData() &&
+      !GetDialogs().YesNo(this, kTitleCaution,
+                          step == QStringLiteral("平年値の作成")
+                              ? QStringLiteral("表の内容を平年値で置き換えますか")
+                              : QStringLiteral("表の内容をファイルの内容で置き換えますか"))) {
+    return false;
+  }
   if (!flow_.NewMode()) {
     flow_.NewButton();
     if (!flow_.NewMode()) return false;

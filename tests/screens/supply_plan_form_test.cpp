@@ -361,6 +361,15 @@ TEST_F(SupplyPlanTest, NormalYearButtonGivesANewSeriesStoredOnApply) {
   EXPECT_EQ(ondo->Text_Titen->text(), QStringLiteral("平年値 2026"));
   ASSERT_EQ(ondo->MSFlexGrid1->Rows(), 366);
   EXPECT_TRUE(ondo->Command3->isVisibleTo(ondo));
+  // Made again over the series not applied yet: asked first; a no keeps it.
+  ondo->Text_Titen->setText(QStringLiteral("手直し"));
+  env.dialogs.shown.clear();
+  env.dialogs.answers = {false};
+  QTest::mouseClick(ondo->Command11, Qt::LeftButton);
+  ASSERT_EQ(env.dialogs.shown.size(), 1u);
+  EXPECT_EQ(env.dialogs.shown[0].text, QStringLiteral("表の内容を平年値で置き換えますか"));
+  EXPECT_EQ(ondo->Text_Titen->text(), QStringLiteral("手直し"));
+  ondo->Text_Titen->setText(QStringLiteral("平年値 2026"));
   QTest::mouseClick(ondo->Command3, Qt::LeftButton);  // "⑥ 適用"
   ASSERT_EQ(env.store.TionCount(), 3);
   const NormalYear expected = MakeNormalYear({env.store.TionTable(1)}, 2026);
