@@ -145,7 +145,7 @@ bool StoreParameterSets(hensuu& store, const std::filesystem::path& dir,
   }
   for (const ParaRecord& rec : sets) store.ParaTable.Append(rec);
   const std::filesystem::path file = dir / kParaFile;
-  const std::filesystem::path bak = std::filesystem::path(file).replace_extension(".bak");
+  const std::filesystem::path bak = BakPathOf(file);
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) {
     std::string bytes, reason;

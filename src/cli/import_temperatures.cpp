@@ -241,7 +241,7 @@ bool AddToFolder(const std::filesystem::path& dir, const std::vector<TionRecord>
     return false;
   }
   if (exists) {
-    const std::filesystem::path bak = dir / "TionData.bak";
+    const std::filesystem::path bak = BakPathOf(path);
     if (!WriteBakCopy(path, old, reason)) {
       err << "バックアップファイル「" << bak.string() << "」を書き込めないため、追加しません。\n"
           << reason << "\n";

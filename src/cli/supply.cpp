@@ -383,7 +383,7 @@ int RunNormals(const NormalsRequest& r, std::ostream& out, std::ostream& err) {
     }
     // The file as it was becomes its .bak copy; should the file itself then
     // fail, the earlier .bak copy is put back.
-    const std::filesystem::path bak = std::filesystem::path(r.dir) / "TionData.bak";
+    const std::filesystem::path bak = BakPathOf(path);
     std::string oldBak, ignored;
     const bool hadBak = std::filesystem::exists(bak, ec) && ReadFileWhole(bak, oldBak, ignored);
     if (exists && !WriteBakCopy(path, bytes, reason)) {

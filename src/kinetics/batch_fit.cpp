@@ -175,13 +175,10 @@ std::string TemperatureText(int row, int col, const std::string& text, const cha
          "に-273℃より高い温度を記入して下さい。";
 }
 
-}  // namespace
-
-namespace {
-
 // A stored table with more rows or columns than the grid it is fitted in: a
 // fit of the part that fits would be no fit of the record (kelvora-cli fit
-// refuses such a table with the same words).
+// refuses such a table with the same words). `maxRows` 0: the grid takes any
+// number of rows (the fit itself refuses too many).
 std::string BeyondGrid(const std::string& gridText, int maxRows, int cols) {
   const std::vector<std::vector<std::string>> rows = SplitGridText(gridText);
   for (const std::vector<std::string>& row : rows) {
@@ -189,7 +186,7 @@ std::string BeyondGrid(const std::string& gridText, int maxRows, int cols) {
       if (!row[c].empty()) return "表の列が多すぎます（" + std::to_string(cols) + "列まで）";
     }
   }
-  for (size_t r = static_cast<size_t>(maxRows); r < rows.size(); ++r) {
+  for (size_t r = static_cast<size_t>(maxRows); maxRows > 0 && r < rows.size(); ++r) {
     for (const std::string& cell : rows[r]) {
       if (!cell.empty())
         return "表の行が多すぎます（見出しを含めて" + std::to_string(maxRows) + "行まで）";
@@ -215,7 +212,7 @@ FitRequest LabRecordRequest(const BaiyoRecord& record, const std::string& standa
 FitRequest FieldRecordRequest(const HojyoRecord& record, const std::string& standardTemp) {
   FitRequest r;
   r.source = FitSource::Field;
-  r.refusal = BeyondGrid(record.GridText, 32767, kFieldCols);
+  r.refusal = BeyondGrid(record.GridText, 0, kFieldCols);
   const int rows = std::max(GridTextRows(record.GridText), 2);
   r.table = GridTable(rows, kFieldCols);
   r.table.WriteBlock(record.GridText, 0, 0, rows - 1, kFieldCols - 1);

@@ -130,7 +130,8 @@ bool MakeNormalYearSeries(Ondo_Form& screen) {
   const NormalYear normal = dialog.Result();
   return screen.ShowNewSeries(normal.first, normal.last, normal.days, normal.gridText,
                               dialog.SeriesName->text().trimmed().toStdString(),
-                              QStringLiteral("平年値の作成"));
+                              QStringLiteral("平年値の作成"),
+                              QStringLiteral("表の内容を平年値で置き換えますか"));
 }
 
 }  // namespace kelvora

@@ -394,7 +394,8 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
   const int days = static_cast<int>(series.dates.size());
   const CivilDate last = DateOfDayNumber(DayNumber(series.first) + days - 1);
   if (!ShowNewSeries(series.first, last, days, SeriesGridText(series), preview.Names().front(),
-                     QStringLiteral("ファイルから読込"))) {
+                     QStringLiteral("ファイルから読込"),
+                     QStringLiteral("表の内容をファイルの内容で置き換えますか"))) {
     return false;
   }
   const QString message = FileDaysMessage(series, preview.Rule());
@@ -404,14 +405,10 @@ bool Ondo_Form::LoadTemperatureFile(const QString& path) {
 
 bool Ondo_Form::ShowNewSeries(const CivilDate& first, const CivilDate& last, int days,
                               const std::string& gridText, const std::string& name,
-                              const QString& step) {
-  // A new series being typed is replaced only after a yes (a stored one is
-  // applied by NewButton before the new series is shown).
+                              const QString& step, const QString& replaceQuestion) {
+  // A stored series is applied by NewButton before the new one is shown.
   if (flow_.NewMode() && Grid->HoldsData() &&
-      !GetDialogs().YesNo(this, kTitleCaution,
-                          step == QStringLiteral("平年値の作成")
-                              ? QStringLiteral("表の内容を平年値で置き換えますか")
-                              : QStringLiteral("表の内容をファイルの内容で置き換えますか"))) {
+      !GetDialogs().YesNo(this, kTitleCaution, replaceQuestion)) {
     return false;
   }
   if (!flow_.NewMode()) {

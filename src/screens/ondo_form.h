@@ -99,9 +99,11 @@ class Ondo_Form : public ChildScreen {
   // as a new series, not applied yet, as "新規入力" starts one (the series on
   // the screen is applied first): its range in the boxes, its rows in the
   // grid as one step of the grid's history named `step`, its name as the
-  // data files keep names. False when no new series could be begun.
+  // data files keep names. A new series being typed is replaced only after a
+  // yes to `replaceQuestion`. False when no new series was begun.
   bool ShowNewSeries(const CivilDate& first, const CivilDate& last, int days,
-                     const std::string& gridText, const std::string& name, const QString& step);
+                     const std::string& gridText, const std::string& name, const QString& step,
+                     const QString& replaceQuestion);
 
  private:
   bool AddFileSeries(const TemperatureSeries& series, const std::vector<std::string>& names,

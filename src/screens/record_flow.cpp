@@ -265,12 +265,9 @@ void RecordFlow::DeleteButton(const std::function<void()>& runDialog) {
     // The record on the screen was not deleted: it stays, with what was typed
     // into it and not applied yet (a new record included), at its new place.
     Follow();
-  } else if (still > 0) {
-    Current() = still;
-    ShowRecord();
-    SelectListEntry(Current() - 1);
   } else if (Count() > 0) {
-    Current() = std::clamp<int16_t>(Current(), 1, Count());
+    // The shown record at its new place, or the one at the deleted one's.
+    Current() = still > 0 ? still : std::clamp<int16_t>(Current(), 1, Count());
     ShowRecord();
     SelectListEntry(Current() - 1);
   } else {

@@ -229,9 +229,12 @@ bool CopyAtomically(const fs::path& from, const fs::path& to, std::string& reaso
 
 }  // namespace
 
+fs::path BakPathOf(const fs::path& dataFile) {
+  return dataFile.parent_path() / BakName(dataFile.filename().string());
+}
+
 bool WriteBakCopy(const fs::path& dataFile, const std::string& bytes, std::string& reason) {
-  const fs::path bak = dataFile.parent_path() / BakName(dataFile.filename().string());
-  return WriteAtomically(bak, bytes, FileMode(dataFile), reason);
+  return WriteAtomically(BakPathOf(dataFile), bytes, FileMode(dataFile), reason);
 }
 
 namespace {

@@ -74,6 +74,8 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::vector<st
 // data file must not leave a copy others can read.
 bool WriteBakCopy(const std::filesystem::path& dataFile, const std::string& bytes,
                   std::string& reason);
+// The .bak copy's path beside a data file, for messages.
+std::filesystem::path BakPathOf(const std::filesystem::path& dataFile);
 
 // Reads a whole file. Folders are refused, and with `regularOnly` anything but
 // a regular file (a FIFO or device would block or read as nothing). On failure

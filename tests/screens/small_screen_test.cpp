@@ -46,38 +46,50 @@ void Press(QListWidget* list, int row) {
                     list->visualItemRect(list->item(row)).center());
 }
 
+// The data the screens show: the reference soil and a series of two days.
+void AddSoilAndSeries(ScreenEnv& env) {
+  env.store.BaiyoTable.Append(BenchSoil());
+  env.store.BaiyoCurrent = 1;
+  env.store.TionTable.Append(TionRecord{
+      "地点01",
+      JoinGridText({{"年/月/日", "地温(℃)"}, {"2006/04/01", "12"}, {"2006/04/02", "13"}})});
+}
+
+// All eight screens open at once, as a user gets there: a fit opens the
+// results screen (and closes the incubation screen), the main window's
+// buttons open the others, an estimation opens its chart.
+void OpenEveryScreen(ScreenEnv& env) {
+  Baiyo_Form0_3* baiyo = env.OpenBaiyo();
+  ASSERT_NE(baiyo, nullptr);
+  QTest::mouseClick(baiyo->Command5, Qt::LeftButton);
+  ASSERT_NE(env.main->FindScreen(Screen::ParaKekka_Form0_1), nullptr);
+  for (QPushButton* b : {env.main->Command1, env.main->Command6, env.main->Command2,
+                         env.main->Command4, env.main->Command5, env.main->Command7}) {
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  auto* s = env.main->Find<Suitei_Form>(Screen::Suitei_Form);
+  ASSERT_NE(s, nullptr);
+  Press(s->List2, 0);
+  Press(s->List1, 0);
+  QTest::mouseClick(s->Text1, Qt::LeftButton);  // "④ 計算"
+  ASSERT_EQ(env.store.SuiteiCount(), 1);
+  QTest::mouseClick(s->Command10, Qt::LeftButton);  // "グラフ表示"
+  QCoreApplication::processEvents();
+}
+
 TEST(SmallDisplay, EveryButtonOfAllSevenScreensCanBeReached) {
   for (const QSize size : {QSize(1024, 600), QSize(1366, 768)}) {
     SCOPED_TRACE(size.width());
     ScreenEnv env;
-    env.store.BaiyoTable.Append(BenchSoil());
-    env.store.BaiyoCurrent = 1;
-    env.store.TionTable.Append(TionRecord{
-        "地点01",
-        JoinGridText({{"年/月/日", "地温(℃)"}, {"2006/04/01", "12"}, {"2006/04/02", "13"}})});
+    AddSoilAndSeries(env);
     env.Show();
     env.main->showNormal();
     env.main->resize(size);
     QCoreApplication::processEvents();
     ASSERT_EQ(env.main->size(), size);
 
-    // A fit opens the results screen (and closes the incubation screen).
-    Baiyo_Form0_3* baiyo = env.OpenBaiyo();
-    ASSERT_NE(baiyo, nullptr);
-    QTest::mouseClick(baiyo->Command5, Qt::LeftButton);
-    ASSERT_NE(env.main->FindScreen(Screen::ParaKekka_Form0_1), nullptr);
-    for (QPushButton* b : {env.main->Command1, env.main->Command6, env.main->Command2,
-                           env.main->Command4, env.main->Command5, env.main->Command7}) {
-      QTest::mouseClick(b, Qt::LeftButton);
-    }
-    auto* s = env.main->Find<Suitei_Form>(Screen::Suitei_Form);
-    ASSERT_NE(s, nullptr);
-    Press(s->List2, 0);
-    Press(s->List1, 0);
-    QTest::mouseClick(s->Text1, Qt::LeftButton);  // "④ 計算"
-    ASSERT_EQ(env.store.SuiteiCount(), 1);
-    QTest::mouseClick(s->Command10, Qt::LeftButton);  // "グラフ表示"
-    QCoreApplication::processEvents();
+    OpenEveryScreen(env);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
 
     QWidget* viewport = env.main->MdiArea->viewport();
     const QRect area = viewport->rect();
@@ -113,26 +125,10 @@ TEST(SmallDisplay, EveryButtonOfAllSevenScreensCanBeReached) {
 // main window and on all eight screens open at once: never nothing.
 TEST(ScreenHabits, EveryControlOfEveryScreenHasAName) {
   ScreenEnv env;
-  env.store.BaiyoTable.Append(BenchSoil());
-  env.store.BaiyoCurrent = 1;
-  env.store.TionTable.Append(TionRecord{
-      "地点01",
-      JoinGridText({{"年/月/日", "地温(℃)"}, {"2006/04/01", "12"}, {"2006/04/02", "13"}})});
+  AddSoilAndSeries(env);
   env.Show();
-  Baiyo_Form0_3* baiyo = env.OpenBaiyo();
-  ASSERT_NE(baiyo, nullptr);
-  QTest::mouseClick(baiyo->Command5, Qt::LeftButton);
-  for (QPushButton* b : {env.main->Command1, env.main->Command6, env.main->Command2,
-                         env.main->Command4, env.main->Command5, env.main->Command7}) {
-    QTest::mouseClick(b, Qt::LeftButton);
-  }
-  auto* s = env.main->Find<Suitei_Form>(Screen::Suitei_Form);
-  ASSERT_NE(s, nullptr);
-  Press(s->List2, 0);
-  Press(s->List1, 0);
-  QTest::mouseClick(s->Text1, Qt::LeftButton);
-  QTest::mouseClick(s->Command10, Qt::LeftButton);
-  env.main->OpenChildScreen(Screen::SupplyPlan);
+  OpenEveryScreen(env);
+  ASSERT_FALSE(HasFatalFailure());
   // The batch window, the logger preview and the normal-year dialog.
   Baiyo_Form0_3* again = env.OpenBaiyo();
   ASSERT_NE(again, nullptr);
